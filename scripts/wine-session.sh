@@ -1,0 +1,59 @@
+# Sourced by the run and test commands: a private Xvfb display, the build tree's Wine prefix
+# and a persistent wineserver, all stopped again by wine_session_stop.
+
+WINE_BIN=/usr/lib/wine/wine64
+[ -x "$WINE_BIN" ] || WINE_BIN=$(command -v wine64 || command -v wine)
+WINESERVER_BIN=/usr/lib/wine/wineserver
+[ -x "$WINESERVER_BIN" ] || WINESERVER_BIN=$(command -v wineserver)
+
+XVFB_PID=
+
+wine_session_start() {
+    local build_dir="$1"
+    export WINEPREFIX="$build_dir/wineprefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+
+    if [ -z "${QARVO_USE_DISPLAY:-}" ]; then
+        local n
+        for n in $(seq 91 140); do
+            [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+            XVFB_PID=$!
+            local i
+            for i in $(seq 1 50); do
+                [ -e "/tmp/.X11-unix/X$n" ] && break
+                sleep 0.1
+            done
+            if kill -0 "$XVFB_PID" 2>/dev/null; then
+                export DISPLAY=":$n"
+                break
+            fi
+            XVFB_PID=
+        done
+        if [ -z "$XVFB_PID" ]; then
+            echo "could not start Xvfb" >&2
+            return 1
+        fi
+    fi
+
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Creating the Wine prefix in $WINEPREFIX"
+        "$WINE_BIN" wineboot -i </dev/null >/dev/null 2>&1 || true
+        "$WINESERVER_BIN" -w
+    fi
+    # A persistent server, and Wine's services started once with every stream detached:
+    # services started later by a test would inherit ctest's pipes and keep it waiting.
+    "$WINESERVER_BIN" -p </dev/null >/dev/null 2>&1
+    "$WINE_BIN" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_session_stop() {
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER_BIN" -k >/dev/null 2>&1 || true
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+    fi
+}

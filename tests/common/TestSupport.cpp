@@ -1,0 +1,83 @@
+#include "TestSupport.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace testing_support {
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> s_counter{0};
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string base(temp);
+    if (!base.empty() && base.back() == '\\') {
+        base.pop_back();
+    }
+    for (;;) {
+        char name[64];
+        std::snprintf(name, sizeof name, "\\qarvo-%lu-%u", ::GetCurrentProcessId(),
+                      s_counter.fetch_add(1));
+        m_path = base + name;
+        if (::CreateDirectoryA(m_path.c_str(), nullptr)) {
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    RemoveTree(m_path);
+}
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA fd;
+    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = fd.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            const std::string full = path + "\\" + name;
+            ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                ::DeleteFileA(full.c_str());
+            }
+        } while (::FindNextFileA(find, &fd));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool FileExists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ExeFolder() {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string BinFolder() {
+    const std::string exe = ExeFolder();
+    return exe.substr(0, exe.find_last_of('\\')) + "\\bin";
+}
+
+} // namespace testing_support

@@ -1,0 +1,34 @@
+// Small helpers shared by the test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+// A fresh folder under %TEMP% that is removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "\\" + name; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+void RemoveTree(const std::string& path);
+
+// Folder of the running test program, and the build's deliverables folder beside it.
+std::string ExeFolder();
+std::string BinFolder();
+
+} // namespace testing_support
