@@ -1,0 +1,185 @@
+#include "ContextMenu.h"
+#include "MenuData.h"
+#include "Module.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr char kSubmenuText[] = "&Qarvo Context Menu";
+constexpr char kHelpText[] = "Custom menu";
+// Set before the object is destroyed, so AddRef/Release during teardown cannot reach 0 again.
+constexpr LONG kDestroyingRefCount = -1073741823;
+
+// Owns a popup menu until the shell's menu takes it over.
+class CPopupMenuGuard {
+public:
+    CPopupMenuGuard() : m_menu(::CreatePopupMenu()) {}
+    ~CPopupMenuGuard() {
+        if (m_menu != nullptr) {
+            ::DestroyMenu(m_menu);
+        }
+    }
+    CPopupMenuGuard(const CPopupMenuGuard&) = delete;
+    CPopupMenuGuard& operator=(const CPopupMenuGuard&) = delete;
+    HMENU Get() const { return m_menu; }
+    void Disarm() { m_menu = nullptr; }
+
+private:
+    HMENU m_menu;
+};
+
+// A field copied into a buffer one byte wider, so a field without a NUL ends at its width.
+template <std::size_t N> struct CTerminated {
+    explicit CTerminated(const char (&field)[N]) {
+        std::memcpy(text, field, N);
+        text[N] = '\0';
+    }
+    char text[N + 1];
+};
+
+} // namespace
+
+QarvoContextMenu::QarvoContextMenu() {
+    ModuleLock();
+}
+
+QarvoContextMenu::~QarvoContextMenu() {
+    ModuleUnlock();
+}
+
+HRESULT QarvoContextMenu::Create(REFIID riid, void** ppv) {
+    QarvoContextMenu* handler = new (std::nothrow) QarvoContextMenu();
+    if (handler == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    // Count 0 -> 1 -> QueryInterface -> Release: a refused interface destroys the object.
+    handler->AddRef();
+    const HRESULT hr = handler->QueryInterface(riid, ppv);
+    handler->Release();
+    return hr;
+}
+
+STDMETHODIMP QarvoContextMenu::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr) {
+        return E_POINTER;
+    }
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IShellExtInit) {
+        *ppv = static_cast<IShellExtInit*>(this);
+    } else if (riid == IID_IContextMenu) {
+        *ppv = static_cast<IContextMenu*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) QarvoContextMenu::AddRef() {
+    return static_cast<ULONG>(++m_cRef);
+}
+
+STDMETHODIMP_(ULONG) QarvoContextMenu::Release() {
+    const LONG count = --m_cRef;
+    if (count == 0) {
+        m_cRef = kDestroyingRefCount;
+        delete this;
+    }
+    return static_cast<ULONG>(count);
+}
+
+// The selection, folder and class key play no part: the submenu is the same everywhere.
+STDMETHODIMP QarvoContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) {
+    try {
+        return LoadItems();
+    } catch (...) {
+        // Only allocation can throw here; leave no half-filled list behind.
+        m_items.clear();
+        return E_OUTOFMEMORY;
+    }
+}
+
+// Reads "menu.dat" from the folder this library was loaded from.
+HRESULT QarvoContextMenu::LoadItems() {
+    char modulePath[256] = {};
+    const DWORD len = ::GetModuleFileNameA(ModuleHandle(), modulePath, sizeof modulePath);
+    if (len == 0 || len >= sizeof modulePath) {
+        return E_INVALIDARG; // no path, or one the buffer could not hold whole
+    }
+
+    char dataPath[256] = {};
+    const char* lastSlash = std::strrchr(modulePath, '\\');
+    std::size_t folderLen = 0;
+    if (len > 4 && lastSlash != nullptr) {
+        folderLen = static_cast<std::size_t>(lastSlash - modulePath);
+    }
+    constexpr char kFileName[] = "\\menu.dat";
+    if (folderLen + sizeof kFileName > sizeof dataPath) {
+        return E_INVALIDARG;
+    }
+    std::memcpy(dataPath, modulePath, folderLen);
+    std::memcpy(dataPath + folderLen, kFileName, sizeof kFileName);
+
+    if (ReadMenuData(dataPath, m_items) <= 0 || m_items.empty()) {
+        return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idCmdFirst, UINT,
+                                                UINT flags) {
+    if (flags & CMF_DEFAULTONLY) {
+        return S_OK;
+    }
+    const UINT count = static_cast<UINT>(m_items.size());
+    CPopupMenuGuard popup;
+    for (UINT i = 0; i < count; ++i) {
+        const CTerminated<sizeof(MenuItem::MenuTitle)> title(m_items[i].MenuTitle);
+        ::InsertMenuA(popup.Get(), i, MF_BYPOSITION | MF_STRING, idCmdFirst + i, title.text);
+    }
+    if (::InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP,
+                      reinterpret_cast<UINT_PTR>(popup.Get()), kSubmenuText)) {
+        popup.Disarm(); // the shell's menu destroys it now
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, count);
+}
+
+STDMETHODIMP QarvoContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+    if (info == nullptr) {
+        return E_INVALIDARG;
+    }
+    const UINT_PTR verb = reinterpret_cast<UINT_PTR>(info->lpVerb);
+    if (HIWORD(verb) != 0) {
+        return E_INVALIDARG; // a verb string, not an offset
+    }
+    const UINT offset = LOWORD(verb);
+    if (offset >= m_items.size()) {
+        return E_INVALIDARG;
+    }
+    const CTerminated<sizeof(MenuItem::FilePath)> path(m_items[offset].FilePath);
+    ::ShellExecuteA(nullptr, "open", path.text, nullptr, nullptr, SW_SHOW);
+    return S_OK;
+}
+
+STDMETHODIMP QarvoContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name,
+                                                UINT cchMax) {
+    if (!(type & GCS_HELPTEXTA)) {
+        return S_OK; // verb and validation requests: nothing to say
+    }
+    if (idCmd >= m_items.size()) {
+        return E_INVALIDARG;
+    }
+    if (name == nullptr) {
+        return E_POINTER;
+    }
+    if (type & GCS_UNICODE) {
+        WCHAR wide[sizeof kHelpText] = {};
+        ::MultiByteToWideChar(CP_THREAD_ACP, 0, kHelpText, -1, wide, ARRAYSIZE(wide));
+        ::lstrcpynW(reinterpret_cast<WCHAR*>(name), wide, static_cast<int>(cchMax));
+    } else {
+        ::lstrcpynA(name, kHelpText, static_cast<int>(cchMax));
+    }
+    return S_OK;
+}

@@ -1,0 +1,39 @@
+// The context menu handler that the shell creates for every context menu it builds.
+#pragma once
+
+#include "MenuItem.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+class QarvoContextMenu : public IShellExtInit, public IContextMenu {
+public:
+    // Creates a handler and answers riid; a handler that cannot answer is destroyed at once.
+    static HRESULT Create(REFIID riid, void** ppv);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    // IShellExtInit
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY progId) override;
+    // IContextMenu
+    STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT idCmdFirst, UINT idCmdLast,
+                                  UINT flags) override;
+    STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
+    STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT type, UINT* reserved, CHAR* name,
+                                  UINT cchMax) override;
+
+    QarvoContextMenu(const QarvoContextMenu&) = delete;
+    QarvoContextMenu& operator=(const QarvoContextMenu&) = delete;
+
+protected:
+    QarvoContextMenu();
+    virtual ~QarvoContextMenu();
+
+private:
+    HRESULT LoadItems();
+
+    LONG m_cRef = 0;
+    MenuItemList m_items;
+};

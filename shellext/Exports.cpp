@@ -1,0 +1,31 @@
+// The entry point and the in-process server exports (named in Torlin.def).
+#include "Module.h"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        ModuleAttach(instance);
+        ::DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        ModuleDetach();
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow() {
+    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (ppv == nullptr) {
+        return E_POINTER;
+    }
+    *ppv = nullptr;
+    if (clsid != CLSID_QarvoContextMenu) {
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    try {
+        return GetCachedClassObject(riid, ppv);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}

@@ -1,0 +1,76 @@
+#include "Module.h"
+#include "ClassFactory.h"
+#include "ContextMenu.h"
+
+#include <initguid.h>
+
+#include <atomic>
+#include <new>
+
+DEFINE_GUID(CLSID_QarvoContextMenu_Def, 0x9df566e2, 0xcc90, 0x497b, 0xb2, 0x8c, 0xa3, 0x26, 0xac,
+            0x3b, 0xa8, 0xb9);
+const CLSID CLSID_QarvoContextMenu = CLSID_QarvoContextMenu_Def;
+
+namespace {
+
+HMODULE s_hModule = nullptr;
+LONG s_nLockCount = 0;
+
+// The class table: one class, its factory cached on first request.
+struct ClassEntry {
+    const CLSID* clsid;
+    CClassFactory::CreateFn create;
+    std::atomic<IClassFactory*> factory;
+};
+ClassEntry s_classes[] = {{&CLSID_QarvoContextMenu, &QarvoContextMenu::Create, nullptr}};
+CRITICAL_SECTION s_csObjectTable;
+
+} // namespace
+
+HMODULE ModuleHandle() {
+    return s_hModule;
+}
+void ModuleLock() {
+    ::InterlockedIncrement(&s_nLockCount);
+}
+void ModuleUnlock() {
+    ::InterlockedDecrement(&s_nLockCount);
+}
+LONG ModuleLockCount() {
+    return ::InterlockedCompareExchange(&s_nLockCount, 0, 0);
+}
+
+void ModuleAttach(HMODULE module) {
+    s_hModule = module;
+    ::InitializeCriticalSection(&s_csObjectTable);
+}
+
+void ModuleDetach() {
+    for (ClassEntry& entry : s_classes) {
+        if (IClassFactory* factory = entry.factory.exchange(nullptr)) {
+            factory->Release();
+        }
+    }
+    ::DeleteCriticalSection(&s_csObjectTable);
+}
+
+HRESULT GetCachedClassObject(REFIID riid, void** ppv) {
+    ClassEntry& entry = s_classes[0];
+    IClassFactory* factory = entry.factory.load();
+    if (factory == nullptr) {
+        ::EnterCriticalSection(&s_csObjectTable);
+        factory = entry.factory.load();
+        if (factory == nullptr) {
+            if (CClassFactory* created = new (std::nothrow) CClassFactory(entry.create)) {
+                created->AddRef(); // the cache's reference
+                factory = created;
+                entry.factory.store(factory);
+            }
+        }
+        ::LeaveCriticalSection(&s_csObjectTable);
+        if (factory == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    return factory->QueryInterface(riid, ppv);
+}

@@ -1,0 +1,21 @@
+// State of the loaded Torlin.dll: its module handle, the lock count that decides when it may be
+// unloaded, and the one class it serves.
+#pragma once
+
+#include <windows.h>
+
+// {9DF566E2-CC90-497B-B28C-A326AC3BA8B9}
+extern const CLSID CLSID_QarvoContextMenu;
+constexpr char kClsidString[] = "{9DF566E2-CC90-497B-B28C-A326AC3BA8B9}";
+
+HMODULE ModuleHandle();
+void ModuleLock();
+void ModuleUnlock();
+LONG ModuleLockCount();
+
+// Called from DllMain.
+void ModuleAttach(HMODULE module);
+void ModuleDetach();
+
+// The class factory for CLSID_QarvoContextMenu, created once and cached; answers riid.
+HRESULT GetCachedClassObject(REFIID riid, void** ppv);

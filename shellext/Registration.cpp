@@ -1,0 +1,145 @@
+// DllRegisterServer and DllUnregisterServer: the approved-list value, then the embedded
+// registry script.
+#include "Module.h"
+#include "RegScript.h"
+#include "RegKey.h"
+#include "resource.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr char kApprovedKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr char kApprovedText[] = "DllRegShlExt extension";
+
+// The Windows 9x family has no approved list.
+bool IsWin9x() {
+    return (::GetVersion() & 0x80000000u) != 0;
+}
+
+HRESULT LastErrorResult() {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+// Loads the library file as data, so its resources are read without running it again.
+class CDataModule {
+public:
+    explicit CDataModule(const char* path)
+        : m_module(::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~CDataModule() {
+        if (m_module != nullptr) {
+            ::FreeLibrary(m_module);
+        }
+    }
+    CDataModule(const CDataModule&) = delete;
+    CDataModule& operator=(const CDataModule&) = delete;
+    HMODULE Get() const { return m_module; }
+
+private:
+    HMODULE m_module;
+};
+
+HRESULT ModulePath(std::string& path) {
+    char buffer[MAX_PATH] = {};
+    const DWORD len = ::GetModuleFileNameA(ModuleHandle(), buffer, MAX_PATH);
+    if (len == 0) {
+        return LastErrorResult();
+    }
+    if (len >= MAX_PATH) {
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    }
+    path.assign(buffer, len);
+    return S_OK;
+}
+
+HRESULT LoadScriptText(const std::string& modulePath, std::string& text) {
+    CDataModule module(modulePath.c_str());
+    if (module.Get() == nullptr) {
+        return LastErrorResult();
+    }
+    HRSRC info = ::FindResourceExA(module.Get(), "REGISTRY", MAKEINTRESOURCEA(IDR_REGISTRY),
+                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (info == nullptr) {
+        return LastErrorResult();
+    }
+    HGLOBAL data = ::LoadResource(module.Get(), info);
+    const DWORD size = ::SizeofResource(module.Get(), info);
+    const void* bytes = data != nullptr ? ::LockResource(data) : nullptr;
+    if (bytes == nullptr) {
+        return LastErrorResult();
+    }
+    text.assign(static_cast<const char*>(bytes), size);
+    return S_OK;
+}
+
+std::string DoubleQuotes(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    return out;
+}
+
+HRESULT RunRegistryScript(RegMode mode) {
+    std::string modulePath;
+    HRESULT hr = ModulePath(modulePath);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    std::string text;
+    hr = LoadScriptText(modulePath, text);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    const std::string quoted = DoubleQuotes(modulePath);
+    const RegReplacements replacements = {{"Module", quoted}, {"Module_Raw", quoted}};
+    RegScript script;
+    if (!ParseRegScript(ExpandRegScript(text, replacements), script)) {
+        return DISP_E_EXCEPTION;
+    }
+    return ApplyRegScript(script, script.root, mode);
+}
+
+} // namespace
+
+STDAPI DllRegisterServer() {
+    try {
+        if (!IsWin9x()) {
+            CRegKey approved;
+            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,
+                                approved.Receive()) != ERROR_SUCCESS) {
+                return E_ACCESSDENIED;
+            }
+            const LONG error = ::RegSetValueExA(approved.Get(), kClsidString, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(kApprovedText),
+                                                sizeof kApprovedText);
+            if (error != ERROR_SUCCESS) {
+                return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
+            }
+        }
+        return RunRegistryScript(RegMode::Register);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDAPI DllUnregisterServer() {
+    try {
+        if (!IsWin9x()) {
+            CRegKey approved;
+            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,
+                                approved.Receive()) == ERROR_SUCCESS) {
+                ::RegDeleteValueA(approved.Get(), kClsidString);
+            }
+        }
+        return RunRegistryScript(RegMode::Unregister);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}

@@ -1,0 +1,3 @@
+#pragma once
+// Registry script resource of Torlin.dll (type "REGISTRY").
+#define IDR_REGISTRY 101

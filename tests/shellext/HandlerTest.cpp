@@ -1,0 +1,296 @@
+// The built Torlin.dll as the shell uses it: exports, class factory, handler protocol.
+#include "MenuData.h"
+#include "TestSupport.h"
+#include "TorlinModule.h"
+
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <cstring>
+
+using Microsoft::WRL::ComPtr;
+using testing_support::TempDir;
+
+namespace {
+
+// {E8025004-1C42-11D2-BE2C-00A0C9A83DA1}: the column provider interface the class does not
+// implement although it is listed among the folder column handlers.
+const IID kIidColumnProvider = {
+    0xe8025004, 0x1c42, 0x11d2, {0xbe, 0x2c, 0x00, 0xa0, 0xc9, 0xa8, 0x3d, 0xa1}};
+
+class HandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dll.Loaded()); }
+
+    ComPtr<IContextMenu> InitializedMenu(int records) {
+        dll.WriteMenu(SampleItems(records));
+        ComPtr<IShellExtInit> init;
+        EXPECT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+        EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+        ComPtr<IContextMenu> menu;
+        EXPECT_EQ(init.As(&menu), S_OK);
+        return menu;
+    }
+
+    static std::string MenuText(HMENU menu, UINT pos) {
+        char text[512] = {};
+        ::GetMenuStringA(menu, pos, text, sizeof text, MF_BYPOSITION);
+        return text;
+    }
+
+    TempDir dir;
+    TorlinModule dll{dir.Path()};
+};
+
+} // namespace
+
+TEST_F(HandlerTest, ClassObjectIsCachedAndRefusesOtherRequests) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(dll.GetClassObject(kClsidQarvo, IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(dll.GetClassObject(IID_IUnknown, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(dll.GetClassObject(kClsidQarvo, IID_IShellExtInit, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+
+    ComPtr<IClassFactory> first, second;
+    ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&first)), S_OK);
+    ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&second)), S_OK);
+    EXPECT_EQ(first.Get(), second.Get());
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&unknown)), S_OK);
+    EXPECT_EQ(unknown.Get(), static_cast<IUnknown*>(first.Get()));
+}
+
+TEST_F(HandlerTest, UnloadWaitsForFactoryReferencesHandlersAndLocks) {
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)), S_OK);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    // A second outside reference still holds exactly one module lock.
+    factory->AddRef();
+    factory->Release();
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+
+    ComPtr<IContextMenu> handler;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&handler)), S_OK);
+    factory.Reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE) << "a live handler keeps the module";
+    handler.Reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+
+    ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)), S_OK);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
+
+TEST_F(HandlerTest, CreateInstanceRefusesAggregationAndUnknownInterfaces) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)), S_OK);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, nullptr), E_POINTER);
+
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(factory.Get(), IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+
+    for (const IID* iid : {&kIidColumnProvider, &IID_IClassFactory, &IID_IDataObject}) {
+        out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(factory->CreateInstance(nullptr, *iid, &out), E_NOINTERFACE);
+        EXPECT_EQ(out, nullptr);
+    }
+    factory.Reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK) << "refused handlers must be destroyed at once";
+}
+
+TEST_F(HandlerTest, IdentityAndReferenceCounting) {
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+    ComPtr<IContextMenu> menu;
+    ASSERT_EQ(init.As(&menu), S_OK);
+    ComPtr<IUnknown> viaInit, viaMenu;
+    ASSERT_EQ(init.As(&viaInit), S_OK);
+    ASSERT_EQ(menu.As(&viaMenu), S_OK);
+    EXPECT_EQ(viaInit.Get(), viaMenu.Get());
+    EXPECT_EQ(viaInit.Get(), static_cast<IUnknown*>(init.Get())) << "IShellExtInit is the identity";
+    EXPECT_NE(static_cast<void*>(menu.Get()), static_cast<void*>(init.Get()));
+
+    ComPtr<IShellExtInit> back;
+    ASSERT_EQ(menu.As(&back), S_OK);
+    EXPECT_EQ(back.Get(), init.Get());
+
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(menu->QueryInterface(kIidColumnProvider, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(menu->QueryInterface(IID_IContextMenu, nullptr), E_POINTER);
+
+    // Five references are held now (init, menu, viaInit, viaMenu, back).
+    EXPECT_EQ(init->AddRef(), 6u);
+    EXPECT_EQ(menu->Release(), 5u);
+}
+
+TEST_F(HandlerTest, InitializeNeedsAtLeastOneRecord) {
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG) << "no menu.dat";
+    dll.WriteMenu({});
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG) << "no records";
+    dll.WriteMenu(SampleItems(1));
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+}
+
+TEST_F(HandlerTest, SubmenuHoldsOneItemPerRecordInFileOrder) {
+    ComPtr<IContextMenu> menu = InitializedMenu(3);
+    HMENU shellMenu = ::CreatePopupMenu();
+    ::AppendMenuA(shellMenu, MF_STRING, 1, "Open");
+    ::AppendMenuA(shellMenu, MF_STRING, 2, "Properties");
+
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 1, 100, 200, CMF_NORMAL), 3);
+    ASSERT_EQ(::GetMenuItemCount(shellMenu), 3);
+    EXPECT_EQ(MenuText(shellMenu, 1), "&Qarvo Context Menu");
+    EXPECT_EQ(::GetMenuItemID(shellMenu, 1), static_cast<UINT>(-1)) << "the popup has no id";
+    HMENU sub = ::GetSubMenu(shellMenu, 1);
+    ASSERT_NE(sub, nullptr);
+    ASSERT_EQ(::GetMenuItemCount(sub), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(MenuText(sub, i), "Item " + std::to_string(i));
+        EXPECT_EQ(::GetMenuItemID(sub, i), 100u + i);
+    }
+    ::DestroyMenu(shellMenu);
+}
+
+TEST_F(HandlerTest, QueryContextMenuHonoursDefaultOnlyAndNothingElse) {
+    ComPtr<IContextMenu> menu = InitializedMenu(2);
+    HMENU shellMenu = ::CreatePopupMenu();
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 0x7fff, CMF_DEFAULTONLY), S_OK);
+    EXPECT_EQ(::GetMenuItemCount(shellMenu), 0);
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 0x7fff, CMF_VERBSONLY | CMF_EXPLORE), 2);
+    EXPECT_EQ(::GetMenuItemCount(shellMenu), 1);
+    ::DestroyMenu(shellMenu);
+}
+
+TEST_F(HandlerTest, SecondInitializeReadsTheFileAgain) {
+    ComPtr<IContextMenu> menu = InitializedMenu(3);
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(menu.As(&init), S_OK);
+
+    MenuItemList changed = {MakeMenuItem("Changed", "C:\\changed.txt")};
+    dll.WriteMenu(changed);
+    ASSERT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+    HMENU shellMenu = ::CreatePopupMenu();
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 10, 20, 0), 1);
+    EXPECT_EQ(MenuText(::GetSubMenu(shellMenu, 0), 0), "Changed");
+    ::DestroyMenu(shellMenu);
+
+    // A file gone since: initialisation fails and no stale entries remain.
+    ::DeleteFileA(dll.MenuDataPath().c_str());
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
+    shellMenu = ::CreatePopupMenu();
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 10, 20, 0), 0);
+    EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(shellMenu, 0)), 0);
+    ::DestroyMenu(shellMenu);
+}
+
+TEST_F(HandlerTest, FieldsWithoutNulAreUsedUpToTheirWidth) {
+    MenuItem item{};
+    std::memset(item.MenuTitle, 'T', sizeof item.MenuTitle);
+    std::memset(item.FilePath, 'P', sizeof item.FilePath);
+    dll.WriteMenu({item});
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+    ASSERT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+    ComPtr<IContextMenu> menu;
+    ASSERT_EQ(init.As(&menu), S_OK);
+    HMENU shellMenu = ::CreatePopupMenu();
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 2, 0), 1);
+    EXPECT_EQ(MenuText(::GetSubMenu(shellMenu, 0), 0), std::string(128, 'T'));
+    ::DestroyMenu(shellMenu);
+}
+
+TEST_F(HandlerTest, HelpTextInAnsiAndUnicode) {
+    ComPtr<IContextMenu> menu = InitializedMenu(2);
+    char ansi[64];
+    std::memset(ansi, 'x', sizeof ansi);
+    EXPECT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, ansi, 64), S_OK);
+    EXPECT_STREQ(ansi, "Custom menu");
+    std::memset(ansi, 'x', sizeof ansi);
+    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, ansi, 5), S_OK);
+    EXPECT_STREQ(ansi, "Cust");
+    EXPECT_EQ(ansi[5], 'x') << "nothing past the given length";
+
+    WCHAR wide[64];
+    std::memset(wide, 0x55, sizeof wide);
+    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 64),
+              S_OK);
+    EXPECT_STREQ(wide, L"Custom menu");
+    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 3),
+              S_OK);
+    EXPECT_STREQ(wide, L"Cu");
+
+    // Offsets past the list: help text refused and the buffer untouched.
+    std::memset(ansi, 'x', sizeof ansi);
+    EXPECT_EQ(menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, ansi, 64), E_INVALIDARG);
+    EXPECT_EQ(menu->GetCommandString(static_cast<UINT_PTR>(-1), GCS_HELPTEXTW, nullptr, ansi, 32),
+              E_INVALIDARG);
+    EXPECT_EQ(ansi[0], 'x');
+}
+
+TEST_F(HandlerTest, VerbAndValidationRequestsSucceedWithoutWriting) {
+    ComPtr<IContextMenu> menu = InitializedMenu(1);
+    char buffer[32];
+    for (UINT type : {UINT{GCS_VERBA}, UINT{GCS_VERBW}, UINT{GCS_VALIDATEA}, UINT{GCS_VALIDATEW}}) {
+        std::memset(buffer, 'x', sizeof buffer);
+        EXPECT_EQ(menu->GetCommandString(99, type, nullptr, buffer, 16), S_OK) << type;
+        EXPECT_EQ(buffer[0], 'x') << type;
+    }
+}
+
+TEST_F(HandlerTest, InvokeCommandTakesOffsetsOnly) {
+    ComPtr<IContextMenu> menu = InitializedMenu(2);
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof info;
+    info.lpVerb = "open";
+    EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
+    info.lpVerb = MAKEINTRESOURCEA(2);
+    EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
+    EXPECT_EQ(menu->InvokeCommand(nullptr), E_INVALIDARG);
+    // The path does not exist: the launch fails quietly and the call still succeeds.
+    info.lpVerb = MAKEINTRESOURCEA(1);
+    info.fMask = CMIC_MASK_FLAG_NO_UI;
+    EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+}
+
+TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {
+    TempDir dir;
+    // A folder whose "\menu.dat" path needs 256 characters while the module path still fits.
+    const std::size_t folderLen = 247;
+    std::string folder = dir.Path() + "\\";
+    folder += std::string(folderLen - folder.size(), 'f');
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    {
+        TorlinModule dll(folder, "T.dll");
+        ASSERT_TRUE(dll.Loaded());
+        // Our writer refuses such a path, so the file is put there by copying.
+        const std::string shortPath = dir.File("menu.dat");
+        ASSERT_TRUE(WriteMenuData(shortPath.c_str(), SampleItems(1)));
+        ASSERT_TRUE(::CopyFileA(shortPath.c_str(), dll.MenuDataPath().c_str(), FALSE));
+        ComPtr<IShellExtInit> init;
+        ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+        EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
+    }
+    {
+        // One character shorter: it fits and the menu loads.
+        std::string shorter = folder.substr(0, folder.size() - 1);
+        ASSERT_TRUE(::CreateDirectoryA(shorter.c_str(), nullptr));
+        TorlinModule dll(shorter, "T.dll");
+        ASSERT_TRUE(dll.Loaded());
+        dll.WriteMenu(SampleItems(1));
+        ComPtr<IShellExtInit> init;
+        ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+        EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+    }
+}
