@@ -1,1 +1,192 @@
+// The registry script: text to statement tree, and the tree run against a sandbox key.
+#include "RegScript.h"
 
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Marker = RegStatement::Marker;
+
+// Flattens a tree into "depth|marker|name|default|named values" rows for comparison.
+void Flatten(const std::vector<RegStatement>& statements, int depth,
+             std::vector<std::string>& rows) {
+    for (const RegStatement& st : statements) {
+        if (st.kind == RegStatement::Kind::Value) {
+            rows.back() += " val " + st.name + "=" + st.value;
+            continue;
+        }
+        const char* marker = st.marker == Marker::NoRemove      ? "NoRemove"
+                             : st.marker == Marker::ForceRemove ? "ForceRemove"
+                                                                : "-";
+        rows.push_back(std::to_string(depth) + "|" + marker + "|" + st.name + "|" +
+                       (st.hasValue ? st.value : "<none>"));
+        Flatten(st.children, depth + 1, rows);
+    }
+}
+
+std::vector<std::string> Rows(const std::string& text) {
+    RegScript script;
+    EXPECT_TRUE(ParseRegScript(text, script)) << text;
+    std::vector<std::string> rows;
+    Flatten(script.statements, 0, rows);
+    return rows;
+}
+
+// Reads the REG_SZ value (default when name is null) of root\path, or "<missing>".
+std::string ReadString(HKEY root, const std::string& path, const char* name = nullptr) {
+    char data[512] = {};
+    DWORD size = sizeof data;
+    if (::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    return data;
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(key);
+    return true;
+}
+
+// A private key under HKEY_CURRENT_USER to run scripts against.
+class Sandbox {
+public:
+    Sandbox() {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
+                          nullptr);
+    }
+    ~Sandbox() {
+        ::RegCloseKey(m_key);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+    }
+    HKEY Key() const { return m_key; }
+
+private:
+    static constexpr const char* kPath = "Software\\QarvoRegScriptTest";
+    HKEY m_key = nullptr;
+};
+
+HRESULT RunScript(const std::string& text, HKEY root, RegMode mode) {
+    RegScript script;
+    if (!ParseRegScript(text, script)) {
+        return DISP_E_EXCEPTION;
+    }
+    return ApplyRegScript(script, root, mode);
+}
+
+} // namespace
+
+TEST(RegScriptParse, StatementsMarkersAndValues) {
+    const std::string text = "HKCR\r\n{\r\n\tNoRemove CLSID\r\n\t{\r\n"
+                             "\t\tForceRemove {9DF566E2-CC90-497B-B28C-A326AC3BA8B9} = s 'Desc'\r\n"
+                             "\t\t{\r\n  InprocServer32 = s 'C:\\it''s\\T.dll'\r\n"
+                             "  {\r\n val ThreadingModel = s 'Apartment'\r\n }\r\n\t\t}\r\n\t}\r\n"
+                             "\t'quoted name' { }\r\n  plain\r\n}\r\n";
+    EXPECT_EQ(Rows(text), (std::vector<std::string>{
+                              "0|NoRemove|CLSID|<none>",
+                              "1|ForceRemove|{9DF566E2-CC90-497B-B28C-A326AC3BA8B9}|Desc",
+                              "2|-|InprocServer32|C:\\it's\\T.dll val ThreadingModel=Apartment",
+                              "0|-|quoted name|<none>",
+                              "0|-|plain|<none>",
+                          }));
+    // Keywords are not case-sensitive; the root may be spelled out.
+    EXPECT_EQ(Rows("hkey_classes_root { noremove A { VAL v = S 'x' } }"),
+              (std::vector<std::string>{"0|NoRemove|A|<none> val v=x"}));
+}
+
+TEST(RegScriptParse, MalformedScriptsAreRefused) {
+    for (const char* text : {
+             "",
+             "HKLM { A }",                   // a root we do not serve
+             "HKCR",                         // no block
+             "HKCR { A ",                    // unclosed block
+             "HKCR { A = s 'unterminated }", // unclosed text
+             "HKCR { A = 'x' }",             // no type
+             "HKCR { A = d 'x' }",           // a type we do not write
+             "HKCR { A = s }",               // no text
+             "HKCR { val = s 'x' }",         // value without a name
+             "HKCR { val v s 'x' }",         // value without '='
+             "HKCR { NoRemove }",            // marker without a key
+             "HKCR { A } extra",             // text after the root block
+             "HKCR { } }",
+         }) {
+        RegScript script;
+        EXPECT_FALSE(ParseRegScript(text, script)) << text;
+    }
+}
+
+TEST(RegScriptExpand, ReplacesNamesWithoutRegardToCase) {
+    const RegReplacements r = {{"Module", "C:\\a''b.dll"}, {"Module_Raw", "RAW"}};
+    EXPECT_EQ(ExpandRegScript("x '%MODULE%' %module_raw% %Module%", r),
+              "x 'C:\\a''b.dll' RAW C:\\a''b.dll");
+    // Unknown names and lone percent signs stay; a replacement is not scanned again.
+    EXPECT_EQ(ExpandRegScript("50% %OTHER% %MODULE%%", {{"Module", "%MODULE%"}}),
+              "50% %OTHER% %MODULE%%");
+    EXPECT_EQ(ExpandRegScript("100%%MODULE%", r), "100%C:\\a''b.dll");
+}
+
+TEST(RegScriptApply, RegisterThenUnregisterLeavesOnlyNoRemoveKeys) {
+    Sandbox box;
+    const std::string text = "HKCR { NoRemove Shared { ForceRemove Ours = s 'v1' { "
+                             "Server = s 'path' { val Model = s 'Apartment' } } "
+                             "NoRemove Keep { val Named = s 'n' } } }";
+    ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
+    EXPECT_EQ(ReadString(box.Key(), "Shared\\Ours"), "v1");
+    EXPECT_EQ(ReadString(box.Key(), "Shared\\Ours\\Server"), "path");
+    EXPECT_EQ(ReadString(box.Key(), "Shared\\Ours\\Server", "Model"), "Apartment");
+    EXPECT_EQ(ReadString(box.Key(), "Shared\\Keep", "Named"), "n");
+
+    // ForceRemove: a second registration drops what the first left below the key.
+    HKEY stale = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(box.Key(), "Shared\\Ours\\Stale", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &stale, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(stale);
+    ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
+    EXPECT_FALSE(KeyExists(box.Key(), "Shared\\Ours\\Stale"));
+
+    ASSERT_EQ(RunScript(text, box.Key(), RegMode::Unregister), S_OK);
+    EXPECT_FALSE(KeyExists(box.Key(), "Shared\\Ours"));
+    EXPECT_TRUE(KeyExists(box.Key(), "Shared\\Keep"));
+    EXPECT_EQ(ReadString(box.Key(), "Shared\\Keep", "Named"), "<missing>");
+
+    // Nothing registered: unregistering is no error.
+    EXPECT_EQ(RunScript(text, box.Key(), RegMode::Unregister), S_OK);
+}
+
+TEST(RegScriptApply, UnregisterStopsAtAKeyWithForeignSubkeys) {
+    Sandbox box;
+    const std::string text = "HKCR { First { Inner } Second }";
+    ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
+    HKEY foreign = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(box.Key(), "First\\Inner\\Foreign", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &foreign, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(foreign);
+
+    const HRESULT hr = RunScript(text, box.Key(), RegMode::Unregister);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
+    EXPECT_TRUE(KeyExists(box.Key(), "First\\Inner\\Foreign"));
+    EXPECT_TRUE(KeyExists(box.Key(), "Second")) << "later statements are not processed";
+}
+
+TEST(RegScriptApply, FailedRegistrationIsRolledBack) {
+    Sandbox box;
+    // The second key cannot be created below a volatile-free read-only parent: make the
+    // creation fail by naming a key that is too long for the registry (over 255 chars).
+    const std::string tooLong(300, 'k');
+    const std::string text = "HKCR { Made = s 'x' { Child } " + tooLong + " }";
+    const HRESULT hr = RunScript(text, box.Key(), RegMode::Register);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
+    EXPECT_FALSE(KeyExists(box.Key(), "Made")) << "what was written is removed again";
+}

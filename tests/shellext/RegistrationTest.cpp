@@ -1,0 +1,243 @@
+// Registration of the built Torlin.dll with Wine's regsvr32, read back from the registry.
+#include "RegScript.h"
+#include "TestSupport.h"
+#include "TorlinModule.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using testing_support::TempDir;
+
+namespace {
+
+constexpr char kApproved[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const std::string kClassKey = std::string("CLSID\\") + kClsidText;
+
+const std::vector<std::string> kHandlerKeys = {
+    "*\\shellex\\ContextMenuHandlers\\QarvoContextMenu",
+    "directory\\background\\shellex\\ContextMenuHandlers\\QarvoContextMenu",
+    "directory\\shellex\\ContextMenuHandlers\\QarvoContextMenu",
+    "folder\\shellex\\ContextMenuHandlers\\QarvoContextMenu",
+};
+const std::string kColumnKey = std::string("folder\\shellex\\ColumnHandlers\\") + kClsidText;
+
+std::string ReadString(HKEY root, const std::string& path, const char* name = nullptr) {
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    if (::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    return data;
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(key);
+    return true;
+}
+
+DWORD RunRegsvr32(const std::string& args) {
+    std::string command = "regsvr32.exe " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
+        return static_cast<DWORD>(-1);
+    }
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = static_cast<DWORD>(-1);
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+void ExpectNothingRegistered() {
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    for (const std::string& key : kHandlerKeys) {
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    }
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kColumnKey));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "<missing>");
+}
+
+class RegistrationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dll.Loaded());
+        dll.Unregister();
+        ExpectNothingRegistered();
+    }
+    void TearDown() override { dll.Unregister(); }
+
+    TempDir dir;
+    TorlinModule dll{dir.Path()};
+};
+
+} // namespace
+
+TEST_F(RegistrationTest, Regsvr32WritesEveryKeyAndRemovesThemAgain) {
+    ASSERT_EQ(RunRegsvr32("/s \"" + dll.Path() + "\""), 0u);
+
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "DllRegShlExt extension");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey), "QarvoContextMenu Class");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    for (const std::string& key : kHandlerKeys) {
+        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, key), kClsidText) << key;
+    }
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kColumnKey), "QarvoContextMenu");
+
+    ASSERT_EQ(RunRegsvr32("/u /s \"" + dll.Path() + "\""), 0u);
+    ExpectNothingRegistered();
+    // Shared keys marked NoRemove stay.
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "directory\\background\\shellex"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "folder\\shellex\\ColumnHandlers"));
+}
+
+TEST(Registration, PathWithAQuoteIsWrittenOnce) {
+    TempDir dir;
+    const std::string folder = dir.Path() + "\\it's here";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    {
+        TorlinModule dll(folder);
+        ASSERT_TRUE(dll.Loaded());
+        ASSERT_EQ(dll.Register(), S_OK);
+        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
+        EXPECT_EQ(dll.Unregister(), S_OK);
+    }
+    ExpectNothingRegistered();
+}
+
+TEST_F(RegistrationTest, RegisteringTwiceLeavesOneRegistration) {
+    ASSERT_EQ(dll.Register(), S_OK);
+    HKEY stale = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (kClassKey + "\\Stale").c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &stale, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(stale);
+    ASSERT_EQ(dll.Register(), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stale"));
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
+    EXPECT_EQ(dll.Unregister(), S_OK);
+    ExpectNothingRegistered();
+    EXPECT_EQ(dll.Unregister(), S_OK) << "unregistering when nothing is registered";
+    EXPECT_EQ(RunRegsvr32("/u /s \"" + dll.Path() + "\""), 0u);
+}
+
+TEST_F(RegistrationTest, UnregisterStopsAtForeignSubkey) {
+    ASSERT_EQ(dll.Register(), S_OK);
+    HKEY foreign = nullptr;
+    const std::string foreignKey = kClassKey + "\\InprocServer32\\Foreign";
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, foreignKey.c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &foreign, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(foreign);
+
+    const HRESULT hr = dll.Unregister();
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, foreignKey));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kHandlerKeys[0])) << "later statements not run";
+
+    ::RegDeleteKeyA(HKEY_CLASSES_ROOT, foreignKey.c_str());
+    EXPECT_EQ(dll.Unregister(), S_OK);
+}
+
+TEST_F(RegistrationTest, WithoutTheApprovedListNothingIsWritten) {
+    // Save the approved list, remove it, and put it back whatever happens.
+    struct ApprovedBackup {
+        ApprovedBackup() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kApproved); }
+        ~ApprovedBackup() {
+            HKEY key = nullptr;
+            ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kApproved, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr);
+            ::RegCloseKey(key);
+        }
+    } backup;
+    EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    for (const std::string& key : kHandlerKeys) {
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    }
+    EXPECT_EQ(dll.Unregister(), S_OK) << "a missing approved list is ignored when unregistering";
+}
+
+TEST(RegistrationScript, EmbeddedScriptIsTheExpectedStatementList) {
+    const std::string path = testing_support::BinFolder() + "\\Torlin.dll";
+    HMODULE module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC info = ::FindResourceExA(module, "REGISTRY", MAKEINTRESOURCEA(101),
+                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    ASSERT_NE(info, nullptr);
+    const std::string text(static_cast<const char*>(::LockResource(::LoadResource(module, info))),
+                           ::SizeofResource(module, info));
+    ::FreeLibrary(module);
+    EXPECT_NE(text.find("\r\n"), std::string::npos) << "lines end in CR LF";
+
+    RegScript script;
+    ASSERT_TRUE(ParseRegScript(ExpandRegScript(text, {{"Module", "M"}}), script));
+    EXPECT_EQ(script.root, HKEY_CLASSES_ROOT);
+
+    // One row per key statement: parent row, name, marker, default value, named value.
+    std::vector<std::string> rows;
+    struct Walker {
+        std::vector<std::string>& rows;
+        void Walk(const std::vector<RegStatement>& list, int parent) {
+            for (const RegStatement& st : list) {
+                if (st.kind == RegStatement::Kind::Value) {
+                    rows.back() += "|" + st.name + "=" + st.value;
+                    continue;
+                }
+                const char* marker = st.marker == RegStatement::Marker::NoRemove ? "NoRemove"
+                                     : st.marker == RegStatement::Marker::ForceRemove
+                                         ? "ForceRemove"
+                                         : "none";
+                rows.push_back(std::to_string(parent) + "|" + st.name + "|" + marker + "|" +
+                               st.value);
+                const int self = static_cast<int>(rows.size());
+                Walk(st.children, self);
+            }
+        }
+    } walker{rows};
+    walker.Walk(script.statements, 0);
+
+    const std::string c = kClsidText;
+    const std::vector<std::string> expected = {
+        "0|CLSID|NoRemove|",
+        "1|" + c + "|ForceRemove|QarvoContextMenu Class",
+        "2|InprocServer32|none|M|ThreadingModel=Apartment",
+        "0|*|NoRemove|",
+        "4|shellex|NoRemove|",
+        "5|ContextMenuHandlers|NoRemove|",
+        "6|QarvoContextMenu|ForceRemove|" + c,
+        "0|directory|NoRemove|",
+        "8|background|NoRemove|",
+        "9|shellex|NoRemove|",
+        "10|ContextMenuHandlers|NoRemove|",
+        "11|QarvoContextMenu|ForceRemove|" + c,
+        "0|directory|NoRemove|",
+        "13|shellex|NoRemove|",
+        "14|ContextMenuHandlers|NoRemove|",
+        "15|QarvoContextMenu|ForceRemove|" + c,
+        "0|folder|NoRemove|",
+        "17|shellex|NoRemove|",
+        "18|ColumnHandlers|NoRemove|",
+        "19|" + c + "|ForceRemove|QarvoContextMenu",
+        "0|folder|NoRemove|",
+        "21|shellex|NoRemove|",
+        "22|ContextMenuHandlers|NoRemove|",
+        "23|QarvoContextMenu|ForceRemove|" + c,
+    };
+    EXPECT_EQ(rows, expected);
+}
