@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <algorithm>
 
 MenuItem MakeMenuItem(std::string_view title, std::string_view path) {
     MenuItem item{};
@@ -23,19 +22,6 @@ bool PathFits(const char* path) {
 bool WriteAll(HANDLE file, const void* data, DWORD size) {
     DWORD written = 0;
     return ::WriteFile(file, data, size, &written, nullptr) && written == size;
-}
-
-// Reads up to size bytes, stopping early only at the end of the file or on an error.
-DWORD ReadUpTo(HANDLE file, char* data, DWORD size) {
-    DWORD total = 0;
-    while (total < size) {
-        DWORD got = 0;
-        if (!::ReadFile(file, data + total, size - total, &got, nullptr) || got == 0) {
-            break;
-        }
-        total += got;
-    }
-    return total;
 }
 
 } // namespace
@@ -90,23 +76,32 @@ int ReadMenuData(const char* path, MenuItemList& items) {
         return -1;
     }
 
+    // One read takes the header and everything a four-digit header can describe; a file read
+    // is short only at its end.
+    static_assert(menudata::kMaxRecords * sizeof(MenuItem) <= 9999, "header holds 4 digits");
+    char raw[4 + 9999];
+    DWORD got = 0;
+    if (!::ReadFile(file.Get(), raw, sizeof raw, &got, nullptr)) {
+        got = 0;
+    }
+
     // Zero-filled and larger than the header, so four digits always end in a NUL.
     char header[32] = {};
-    ReadUpTo(file.Get(), header, 4);
+    std::memcpy(header, raw, got < 4 ? got : 4);
     const int length = std::atoi(header);
     if (length <= 0) {
         return 1;
     }
 
-    // The header is trusted over the file size, but a short file yields only the complete
-    // records actually read.
-    std::unique_ptr<char[]> data(new char[static_cast<std::size_t>(length)]);
-    const DWORD got = ReadUpTo(file.Get(), data.get(), static_cast<DWORD>(length));
-    const std::size_t count = got / sizeof(MenuItem);
+    // The header is trusted over the file size: bytes after it are ignored, and a short file
+    // yields only the complete records actually there.
+    const std::size_t available = got > 4 ? got - 4 : 0;
+    const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(length), available);
+    const std::size_t count = used / sizeof(MenuItem);
     items.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        MenuItem item{};
-        std::memcpy(&item, data.get() + i * sizeof(MenuItem), sizeof(MenuItem));
+        MenuItem item;
+        std::memcpy(&item, raw + 4 + i * sizeof(MenuItem), sizeof(MenuItem));
         items.push_back(item);
     }
     return 1;

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Registers the built Torlin.dll in the build tree's Wine prefix with a few sample entries,
+# pops the context menu of a file up on a private display and saves a screenshot of it.
+# Usage: scripts/menu-screenshot.sh [OUTPUT.png]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$root/build/context-menu.png}
+cd "$root"
+bash scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default >/dev/null
+
+source scripts/wine-session.sh
+trap wine_session_stop EXIT
+wine_session_start "$root/build"
+
+demo="$root/build/demo"
+rm -rf "$demo" && mkdir -p "$demo"
+cp build/bin/Torlin.dll "$demo/"
+printf 'notes\r\n' > "$demo/notes.txt"
+win() { winepath -w "$1" 2>/dev/null; }
+"$WINE_BIN" build/tests-bin/make_menu_dat.exe "$(win "$demo/menu.dat")" \
+    "notes.txt=$(win "$demo/notes.txt")" "Calculator=C:\\windows\\system32\\calc.exe" \
+    "Notepad=C:\\windows\\notepad.exe"
+"$WINE_BIN" regsvr32 /s "$(win "$demo/Torlin.dll")"
+"$WINE_BIN" build/tests-bin/shellhost.exe --show file "$(win "$demo/notes.txt")" &
+host=$!
+sleep 2.5
+import -window root "$out"
+wait "$host" || true
+"$WINE_BIN" regsvr32 /u /s "$(win "$demo/Torlin.dll")"
+echo "Screenshot: $out"

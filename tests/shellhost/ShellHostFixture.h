@@ -1,0 +1,29 @@
+// A temporary installation folder with Torlin.dll registered by Wine's regsvr32, a user file
+// "notes.txt" and the marker program, undone again afterwards.
+#pragma once
+
+#include "ShellHost.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+DWORD RunAndWait(const std::string& commandLine);
+bool WaitForFile(const std::string& path, DWORD timeoutMs = 30000);
+
+class ShellHostFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::string& Folder() const { return m_dir.Path(); }
+    std::string DllPath() const { return m_dir.File("Torlin.dll"); }
+    // Our handler's registrations for the target, one per key.
+    static std::vector<RegisteredHandler> OurHandlers(ShellTarget target);
+
+private:
+    testing_support::TempDir m_dir;
+    bool m_comInitialized = false;
+};
