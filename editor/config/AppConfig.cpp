@@ -1,0 +1,188 @@
+#include "AppConfig.h"
+#include "XmlDom.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+AppConfig g_appConfig;
+bool g_bListModified = false;
+
+namespace {
+
+std::string s_appFolder;
+
+constexpr char kAuthor[] = "Qarvo Software";
+constexpr char kWebsite[] = "https://www.qarvo.example/";
+constexpr char kAppName[] = "Qarvo Context Menu";
+constexpr char kVersion[] = "1,1,0,1";
+constexpr std::size_t kMaxPath = 255;
+
+std::string FormatInt(long long value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld", value);
+    return text;
+}
+
+enum class Section { None, Setting, Menu };
+
+void ReadSetting(const xmldom::Node& child) {
+    const std::string name = child.Name();
+    if (name == "SkinType") {
+        g_appConfig.SkinType = std::atoi(child.Text().c_str());
+    } else if (name == "Col0Width") {
+        g_appConfig.Col0Width = std::atoi(child.Text().c_str());
+    }
+}
+
+// Any element with both attributes is an entry, whatever its name.
+void ReadItem(const xmldom::Node& child) {
+    MenuItem item{};
+    bool hasTitle = false, hasPath = false;
+    const xmldom::AttributeMap attributes = child.Attributes();
+    const long count = attributes.Length();
+    for (long i = 0; i < count && !(hasTitle && hasPath); ++i) {
+        const xmldom::Node attribute = attributes.Item(i);
+        const std::string name = attribute.Name();
+        if (name == "MenuTitle") {
+            AssignField(item.MenuTitle, attribute.Text());
+            hasTitle = true;
+        } else if (name == "FilePath") {
+            AssignField(item.FilePath, attribute.Text());
+            hasPath = true;
+        }
+    }
+    if (hasTitle && hasPath) {
+        g_appConfig.Items.push_back(item);
+    }
+}
+
+int ReadDocument(const xmldom::Document& doc) {
+    const xmldom::Node root = doc.DocumentElement();
+    if (!root) {
+        return 0;
+    }
+    const xmldom::AttributeMap attributes = root.Attributes();
+    const long count = attributes.Length();
+    for (long i = 0; i < count; ++i) {
+        const xmldom::Node attribute = attributes.Item(i);
+        if (attribute.Name() == "App" && attribute.Text() != kAppName) {
+            return -1;
+        }
+    }
+
+    // An element that is neither Setting nor Menu keeps the kind of the section before it.
+    // Comments, text and processing instructions are skipped.
+    Section section = Section::None;
+    for (xmldom::Node child = root.FirstChild(); child; child = child.NextSibling()) {
+        if (!child.IsElement()) {
+            continue;
+        }
+        const std::string name = child.Name();
+        if (name == "Setting") {
+            section = Section::Setting;
+        } else if (name == "Menu") {
+            section = Section::Menu;
+        }
+        if (section == Section::None) {
+            continue;
+        }
+        for (xmldom::Node entry = child.FirstChild(); entry; entry = entry.NextSibling()) {
+            if (!entry.IsElement()) {
+                continue;
+            }
+            if (section == Section::Setting) {
+                ReadSetting(entry);
+            } else {
+                ReadItem(entry);
+            }
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+bool SetAppFolder(const std::string& folder) {
+    if (folder.size() > kMaxPath) {
+        return false;
+    }
+    s_appFolder = folder;
+    return true;
+}
+
+const std::string& AppFolder() {
+    return s_appFolder;
+}
+
+bool AppFilePath(const char* name, std::string& path) {
+    std::string full = s_appFolder + "\\" + name;
+    if (full.size() > kMaxPath) {
+        return false;
+    }
+    path = std::move(full);
+    return true;
+}
+
+int LoadConfig(const char* name) {
+    if (name == nullptr || *name == '\0') {
+        return -1;
+    }
+    std::string path;
+    if (!AppFilePath(name, path)) {
+        return 0;
+    }
+    try {
+        const xmldom::Document doc = xmldom::Document::Create();
+        if (!doc.Load(path)) {
+            doc.ParseErrorCode();
+            return 0;
+        }
+        return ReadDocument(doc);
+    } catch (const std::exception&) {
+        // Whatever was read before the failure stays.
+        return -1;
+    }
+}
+
+bool SaveConfig(const char* name) {
+    if (name == nullptr || *name == '\0') {
+        return false;
+    }
+    std::string path;
+    if (!AppFilePath(name, path)) {
+        return false;
+    }
+    try {
+        const xmldom::Document doc = xmldom::Document::Create();
+        const xmldom::Node config = doc.CreateElement("Config");
+        config.SetAttribute("Author", kAuthor);
+        config.SetAttribute("Website", kWebsite);
+        config.SetAttribute("App", kAppName);
+        config.SetAttribute("Version", kVersion);
+        doc.AppendChild(config);
+
+        const xmldom::Node setting = doc.CreateElement("Setting");
+        config.AppendChild(setting);
+        const xmldom::Node skinType = doc.CreateElement("SkinType");
+        skinType.SetText(FormatInt(g_appConfig.SkinType));
+        setting.AppendChild(skinType);
+        const xmldom::Node col0Width = doc.CreateElement("Col0Width");
+        col0Width.SetText(FormatInt(g_appConfig.Col0Width));
+        setting.AppendChild(col0Width);
+
+        const xmldom::Node menu = doc.CreateElement("Menu");
+        menu.SetAttribute("Count", FormatInt(static_cast<long long>(g_appConfig.Items.size())));
+        config.AppendChild(menu);
+        for (const MenuItem& entry : g_appConfig.Items) {
+            const xmldom::Node item = doc.CreateElement("Item");
+            item.SetAttribute("MenuTitle", std::string(FieldText(entry.MenuTitle)));
+            item.SetAttribute("FilePath", std::string(FieldText(entry.FilePath)));
+            menu.AppendChild(item);
+        }
+
+        doc.Save(path);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}

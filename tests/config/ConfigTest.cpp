@@ -1,0 +1,211 @@
+// Config.xml through the real MSXML 3.0 of the platform.
+#include "AppConfig.h"
+#include "TestSupport.h"
+#include "XmlDom.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using testing_support::FileExists;
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::CoInitialize(nullptr);
+        g_appConfig = AppConfig{};
+        ASSERT_TRUE(SetAppFolder(dir.Path()));
+    }
+    void TearDown() override { ::CoUninitialize(); }
+
+    int LoadText(const std::string& xml) {
+        EXPECT_TRUE(WriteFileBytes(dir.File("Config.xml"), xml));
+        return LoadConfig("Config.xml");
+    }
+
+    static void ExpectDefaults() {
+        EXPECT_EQ(g_appConfig.SkinType, 2);
+        EXPECT_EQ(g_appConfig.Col0Width, 150);
+        EXPECT_TRUE(g_appConfig.Items.empty());
+    }
+
+    static std::string Entry(std::size_t i) {
+        const MenuItem& item = g_appConfig.Items.at(i);
+        return std::string(FieldText(item.MenuTitle)) + "|" + std::string(FieldText(item.FilePath));
+    }
+
+    TempDir dir;
+};
+
+// The tree as the platform DOM reads it: elements with attributes in order, and text.
+std::string Describe(const xmldom::Node& node) {
+    std::string out = node.Name();
+    const xmldom::AttributeMap attributes = node.Attributes();
+    for (long i = 0; i < attributes.Length(); ++i) {
+        const xmldom::Node a = attributes.Item(i);
+        out += (i == 0 ? "[" : ",") + a.Name() + "=" + a.Text();
+        if (i + 1 == attributes.Length()) {
+            out += "]";
+        }
+    }
+    std::string children;
+    for (xmldom::Node child = node.FirstChild(); child; child = child.NextSibling()) {
+        children += child.IsElement() ? "(" + Describe(child) + ")" : "{" + child.Text() + "}";
+    }
+    return out + children;
+}
+
+std::string DescribeFile(const std::string& path) {
+    const xmldom::Document doc = xmldom::Document::Create();
+    if (!doc.Load(path)) {
+        return "<not loaded>";
+    }
+    return Describe(doc.DocumentElement());
+}
+
+} // namespace
+
+TEST_F(ConfigTest, MissingOrBrokenDocumentKeepsDefaults) {
+    EXPECT_EQ(LoadConfig("Config.xml"), 0);
+    ExpectDefaults();
+    EXPECT_EQ(LoadText("<Config><Setting><SkinType>3</SkinType></Setting>"), 0);
+    ExpectDefaults();
+    EXPECT_EQ(LoadText(""), 0);
+    EXPECT_EQ(LoadConfig(nullptr), -1);
+    EXPECT_EQ(LoadConfig(""), -1);
+}
+
+TEST_F(ConfigTest, RootOnlyAndAppAttribute) {
+    EXPECT_EQ(LoadText("<Config/>"), 1);
+    ExpectDefaults();
+    EXPECT_EQ(LoadText("<Anything Author='x' App='Qarvo Context Menu'/>"), 1);
+    EXPECT_EQ(LoadText("<Config App='qarvo context menu'><Setting><SkinType>4</SkinType>"
+                       "</Setting></Config>"),
+              -1);
+    ExpectDefaults();
+}
+
+TEST_F(ConfigTest, SettingsUseAtoiAndTheLastOccurrenceWins) {
+    EXPECT_EQ(LoadText("<Config><Setting><SkinType> 3</SkinType><Col0Width>99px</Col0Width>"
+                       "</Setting></Config>"),
+              1);
+    EXPECT_EQ(g_appConfig.SkinType, 3);
+    EXPECT_EQ(g_appConfig.Col0Width, 99);
+
+    g_appConfig = AppConfig{};
+    EXPECT_EQ(LoadText("<Config><Setting><SkinType>3x</SkinType></Setting>"
+                       "<Setting><SkinType>abc</SkinType><Col0Width>-7</Col0Width></Setting>"
+                       "</Config>"),
+              1);
+    EXPECT_EQ(g_appConfig.SkinType, 0);
+    EXPECT_EQ(g_appConfig.Col0Width, -7);
+}
+
+TEST_F(ConfigTest, EntriesComeFromTheItemsNotFromCount) {
+    EXPECT_EQ(LoadText("<Config><Menu Count='5'>"
+                       "<Item MenuTitle='a' FilePath='C:\\a.txt'/>"
+                       "<Item FilePath='C:\\b.txt' MenuTitle='b'/>"
+                       "<Item MenuTitle='only a title'/>"
+                       "<Other MenuTitle='c' FilePath='C:\\c.txt'/>"
+                       "<!-- a comment --></Menu>"
+                       "<Menu Count='0'><Item MenuTitle='d' FilePath='C:\\d.txt'/></Menu>"
+                       "</Config>"),
+              1);
+    ASSERT_EQ(g_appConfig.Items.size(), 4u);
+    EXPECT_EQ(Entry(0), "a|C:\\a.txt");
+    EXPECT_EQ(Entry(1), "b|C:\\b.txt");
+    EXPECT_EQ(Entry(2), "c|C:\\c.txt");
+    EXPECT_EQ(Entry(3), "d|C:\\d.txt");
+}
+
+TEST_F(ConfigTest, UnknownRootChildKeepsThePrecedingSection) {
+    EXPECT_EQ(LoadText("<Config><Ignored><Item MenuTitle='x' FilePath='y'/></Ignored>"
+                       "<Menu/><Extra><Item MenuTitle='e' FilePath='C:\\e'/></Extra>"
+                       "<Setting/><More><SkinType>4</SkinType></More></Config>"),
+              1);
+    ASSERT_EQ(g_appConfig.Items.size(), 1u);
+    EXPECT_EQ(Entry(0), "e|C:\\e");
+    EXPECT_EQ(g_appConfig.SkinType, 4);
+}
+
+TEST_F(ConfigTest, TextsThatDoNotFitLeaveTheirFieldEmpty) {
+    const std::string title128(128, 't'), title127(127, 't'), path256(256, 'p');
+    EXPECT_EQ(LoadText("<Config><Menu><Item MenuTitle='" + title128 +
+                       "' FilePath='C:\\x'/>"
+                       "<Item MenuTitle='" +
+                       title127 + "' FilePath='" + path256 +
+                       "'/>"
+                       "</Menu></Config>"),
+              1);
+    ASSERT_EQ(g_appConfig.Items.size(), 2u);
+    EXPECT_EQ(Entry(0), "|C:\\x");
+    EXPECT_EQ(Entry(1), title127 + "|");
+}
+
+TEST_F(ConfigTest, SaveWritesTheExactTree) {
+    g_appConfig.SkinType = 4;
+    g_appConfig.Col0Width = 201;
+    g_appConfig.Items = {MakeMenuItem("notes.txt", "C:\\Tools\\notes.txt"),
+                         MakeMenuItem("it's <&> \"odd\"", "C:\\a b\\c.exe")};
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    EXPECT_EQ(DescribeFile(dir.File("Config.xml")),
+              "Config[Author=Qarvo Software,Website=https://www.qarvo.example/,"
+              "App=Qarvo Context Menu,Version=1,1,0,1]"
+              "(Setting(SkinType{4})(Col0Width{201}))"
+              "(Menu[Count=2](Item[MenuTitle=notes.txt,FilePath=C:\\Tools\\notes.txt])"
+              "(Item[MenuTitle=it's <&> \"odd\",FilePath=C:\\a b\\c.exe]))");
+
+    g_appConfig = AppConfig{};
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    EXPECT_EQ(DescribeFile(dir.File("Config.xml")),
+              "Config[Author=Qarvo Software,Website=https://www.qarvo.example/,"
+              "App=Qarvo Context Menu,Version=1,1,0,1]"
+              "(Setting(SkinType{2})(Col0Width{150}))(Menu[Count=0])");
+}
+
+TEST_F(ConfigTest, RoundTripKeepsAnsiTextByteForByte) {
+    if (::GetACP() != 1252) {
+        GTEST_SKIP() << "needs the Western code page, this system uses " << ::GetACP();
+    }
+    const std::string title = "Caf\xE9", path = "C:\\\xDCn\xEF"
+                                                "code\\r\xE9sum\xE9.txt";
+    g_appConfig.Items = {MakeMenuItem(title, path)};
+    g_appConfig.SkinType = 1;
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+
+    g_appConfig = AppConfig{};
+    ASSERT_EQ(LoadConfig("Config.xml"), 1);
+    ASSERT_EQ(g_appConfig.Items.size(), 1u);
+    EXPECT_EQ(std::string(FieldText(g_appConfig.Items[0].MenuTitle)), title);
+    EXPECT_EQ(std::string(FieldText(g_appConfig.Items[0].FilePath)), path);
+    EXPECT_EQ(g_appConfig.SkinType, 1);
+}
+
+TEST_F(ConfigTest, FailedSaveReportsFalseAndWritesNothing) {
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("Config.xml").c_str(), nullptr));
+    EXPECT_FALSE(SaveConfig("Config.xml"));
+    EXPECT_FALSE(SaveConfig(nullptr));
+    EXPECT_FALSE(SaveConfig(""));
+    EXPECT_FALSE(FileExists(dir.File("Config.xml\\Config.xml")));
+
+    // A folder whose "\Config.xml" would not fit the 256-byte buffer: refused, not truncated.
+    std::string folder = dir.Path() + "\\" + std::string(246 - dir.Path().size() - 1, 'f');
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(SetAppFolder(folder));
+    EXPECT_FALSE(SaveConfig("Config.xml"));
+    EXPECT_EQ(LoadConfig("Config.xml"), 0);
+    EXPECT_FALSE(SetAppFolder(std::string(256, 'x')));
+}
+
+TEST_F(ConfigTest, LoadKeepsOnlyElementsAndSkipsOtherNodes) {
+    EXPECT_EQ(LoadText("<?xml version='1.0'?>\n<!-- saved by hand -->\n<Config>\n  text\n"
+                       "  <?pi data?>\n  <Setting>\n    <!-- c -->\n    <SkinType>1</SkinType>\n"
+                       "  </Setting>\n</Config>\n"),
+              1);
+    EXPECT_EQ(g_appConfig.SkinType, 1);
+}

@@ -1,0 +1,87 @@
+// A small RAII wrapper over the platform's XML DOM (MSXML 3.0 through COM). Text crosses it as
+// ANSI strings of the system code page; every failure is raised as XmlError.
+#pragma once
+
+#include <windows.h>
+#include <msxml2.h>
+#include <wrl/client.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace xmldom {
+
+class XmlError : public std::runtime_error {
+public:
+    XmlError(const char* what, HRESULT hr) : std::runtime_error(what), m_hr(hr) {}
+    HRESULT Result() const { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};
+
+std::wstring ToWide(const std::string& ansi);
+std::string ToAnsi(const wchar_t* wide, int length = -1);
+
+class Node;
+
+// The attributes of a node, in document order.
+class AttributeMap {
+public:
+    explicit AttributeMap(Microsoft::WRL::ComPtr<IXMLDOMNamedNodeMap> map)
+        : m_map(std::move(map)) {}
+    long Length() const;
+    Node Item(long index) const;
+
+private:
+    Microsoft::WRL::ComPtr<IXMLDOMNamedNodeMap> m_map;
+};
+
+class Node {
+public:
+    Node() = default;
+    explicit Node(Microsoft::WRL::ComPtr<IXMLDOMNode> node) : m_node(std::move(node)) {}
+
+    // False past the last child or sibling.
+    explicit operator bool() const { return m_node != nullptr; }
+    IXMLDOMNode* Get() const { return m_node.Get(); }
+
+    bool IsElement() const;
+    std::string Name() const;
+    // An attribute's value, or an element's text content.
+    std::string Text() const;
+    Node FirstChild() const;
+    Node NextSibling() const;
+    AttributeMap Attributes() const;
+
+    // Element operations; the node must be an element.
+    void SetAttribute(const std::string& name, const std::string& value) const;
+    void SetText(const std::string& text) const;
+    void AppendChild(const Node& child) const;
+
+private:
+    Microsoft::WRL::ComPtr<IXMLDOMNode> m_node;
+};
+
+class Document {
+public:
+    // A new, empty DOMDocument30; COM must be initialised on the thread.
+    static Document Create();
+
+    // True when the whole file was read and parsed; a missing, unreadable or malformed file
+    // gives false, never an exception.
+    bool Load(const std::string& path) const;
+    // The parse error code of the last load (0 when none).
+    long ParseErrorCode() const;
+    void Save(const std::string& path) const;
+
+    Node DocumentElement() const;
+    Node CreateElement(const std::string& name) const;
+    void AppendChild(const Node& child) const;
+
+private:
+    explicit Document(Microsoft::WRL::ComPtr<IXMLDOMDocument> doc) : m_doc(std::move(doc)) {}
+    Microsoft::WRL::ComPtr<IXMLDOMDocument> m_doc;
+};
+
+} // namespace xmldom
