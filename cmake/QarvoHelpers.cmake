@@ -7,6 +7,8 @@ function(qarvo_deliverable target)
         LIBRARY_OUTPUT_DIRECTORY ${QARVO_BIN_DIR}
         ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib
         PREFIX "")
+    # Shipped without debug information.
+    target_link_options(${target} PRIVATE -s)
     set_property(GLOBAL APPEND PROPERTY QARVO_DELIVERABLES ${target})
 endfunction()
 

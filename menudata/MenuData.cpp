@@ -28,6 +28,7 @@ bool WriteAll(HANDLE file, const void* data, DWORD size) {
 
 bool WriteMenuData(const char* path, const MenuItemList& items) {
     if (!PathFits(path)) {
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
 
@@ -59,7 +60,11 @@ bool WriteMenuData(const char* path, const MenuItemList& items) {
             return false;
         }
     }
-    return !tooMany;
+    if (tooMany) {
+        ::SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    return true;
 }
 
 int ReadMenuData(const char* path, MenuItemList& items) {

@@ -144,12 +144,17 @@ int LoadConfig(const char* name) {
     }
 }
 
-bool SaveConfig(const char* name) {
+bool SaveConfig(const char* name, HRESULT* error) {
+    HRESULT ignored;
+    HRESULT& reason = error != nullptr ? *error : ignored;
+    reason = S_OK;
     if (name == nullptr || *name == '\0') {
+        reason = E_INVALIDARG;
         return false;
     }
     std::string path;
     if (!AppFilePath(name, path)) {
+        reason = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     try {
@@ -182,7 +187,11 @@ bool SaveConfig(const char* name) {
 
         doc.Save(path);
         return true;
+    } catch (const xmldom::XmlError& e) {
+        reason = e.Result();
+        return false;
     } catch (const std::exception&) {
+        reason = E_OUTOFMEMORY;
         return false;
     }
 }

@@ -3,6 +3,8 @@
 
 #include "MenuItem.h"
 
+#include <windows.h>
+
 #include <string>
 
 struct AppConfig {
@@ -29,5 +31,5 @@ bool AppFilePath(const char* name, std::string& path);
 int LoadConfig(const char* name);
 
 // Writes g_appConfig as a new document. False when no name is given, the path does not fit or
-// the XML DOM failed.
-bool SaveConfig(const char* name);
+// the XML DOM failed; error then receives the reason.
+bool SaveConfig(const char* name, HRESULT* error = nullptr);

@@ -1,0 +1,32 @@
+// The editor's application object: single instance, start-up, and saving at exit.
+#pragma once
+
+#include "WinApp.h"
+
+#include <string>
+
+class CMenuApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    void InitAppFolder();
+    bool RegisterDialogClass();
+    void CreateMainDlg();
+
+    BOOL m_bSkinLoaded = FALSE;
+    HANDLE m_hMutex = nullptr;
+    BOOL m_bFirstInstance = FALSE;
+
+private:
+    // "Config.xml" existed but could not be used: it is kept as "Config.xml.bak".
+    void BackUpRejectedConfig();
+
+    bool m_bConfigBackedUp = false;
+};
+
+// The application folder from a command line's first token; empty when the token gives none.
+std::string AppFolderFromCommandLine(const char* commandLine);
+
+// The system message box used before the main window exists and after it is gone.
+void ShowErrorBox(const std::string& text);

@@ -1,0 +1,287 @@
+#include "MainDlg.h"
+#include "AppConfig.h"
+#include "DlgMsgbx.h"
+#include "FileDialog.h"
+#include "MenuData.h"
+#include "WinApp.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+namespace {
+
+constexpr UINT_PTR kShowTimer = 100;
+constexpr char kAppTitle[] = "Qarvo Context Menu";
+constexpr char kHelpFile[] = "Menu.chm";
+
+} // namespace
+
+const MsgMapEntry<CMainDlg> CMainDlg::s_messageMap[] = {
+    OnMessage(WM_PAINT, &CMainDlg::OnPaint),
+    OnMessage(WM_QUERYDRAGICON, &CMainDlg::OnQueryDragIcon),
+    OnMessage(WM_SIZE, &CMainDlg::OnSize),
+    OnMessage(WM_DESTROY, &CMainDlg::OnDestroy),
+    OnMessage(WM_CLOSE, &CMainDlg::OnClose),
+    OnMessage(WM_TIMER, &CMainDlg::OnTimer),
+    OnCommand(IDC_HELP_BUTTON, &CMainDlg::OnHelp),
+    OnCommand(IDC_EXIT, &CMainDlg::OnClose),
+    OnCommand(IDC_DELETE, &CMainDlg::OnDelete),
+    OnCommand(IDC_SELECT_FILE, &CMainDlg::OnSelectFilePath),
+    OnNotify(IDC_LIST_ITEMS, LVN_ITEMCHANGING, &CMainDlg::OnItemChangingList),
+};
+
+bool GetFileNameFromPath(const std::string& path, std::string& title) {
+    if (path.empty()) {
+        return false;
+    }
+    // Multibyte-aware: a trail byte of a double-byte character may equal '\'.
+    const char* last = nullptr;
+    for (const char* p = path.c_str(); *p != '\0'; p = ::CharNextA(p)) {
+        if (*p == '\\') {
+            last = p;
+        }
+    }
+    if (last == nullptr || last[1] == '\0') {
+        title = path;
+    } else {
+        title = last + 1;
+    }
+    return true;
+}
+
+CMainDlg::CMainDlg(CWnd* parent)
+    : CDialog(IDD_MAIN, parent),
+      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::DoDataExchange(CDataExchange* dx) {
+    DDX_Text(dx, IDC_EDIT_TITLE, m_strTitle, 128);
+    DDX_Text(dx, IDC_EDIT_PATH, m_strPath, 256);
+    DDX_Control(dx, IDC_LIST_ITEMS, m_listItems);
+    DDX_Control(dx, IDC_DELETE, m_btnDelete);
+    DDX_Control(dx, IDC_SELECT_FILE, m_btnSelectFile);
+}
+
+BOOL CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        char about[256] = {};
+        ::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, sizeof about);
+        if (about[0] != '\0') {
+            ::AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+    SetWindowText(kAppTitle);
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    FillList();
+    // Shown once its initialisation is done, not while it is still being filled.
+    ::SetTimer(m_hWnd, kShowTimer, 5, nullptr);
+    return TRUE;
+}
+
+LRESULT CMainDlg::OnTimer(WPARAM id, LPARAM) {
+    if (id == kShowTimer) {
+        ::KillTimer(m_hWnd, kShowTimer);
+        ShowWindow(SW_SHOW);
+    }
+    return Default();
+}
+
+void CMainDlg::InitListColumns() {
+    if (m_listItems.m_hWnd == nullptr) {
+        return;
+    }
+    m_listItems.SetExtendedStyle(m_listItems.GetExtendedStyle() | LVS_EX_GRIDLINES |
+                                 LVS_EX_FULLROWSELECT);
+    RECT rc;
+    ::GetWindowRect(m_listItems.m_hWnd, &rc);
+    const int width = g_appConfig.Col0Width;
+    m_listItems.InsertColumn(0, "System menu title", LVCFMT_LEFT, width);
+    m_listItems.InsertColumn(1, "Attached file path", LVCFMT_LEFT, (rc.right - rc.left) - width);
+}
+
+void CMainDlg::FillList() {
+    InitListColumns();
+    m_nCurItem = -1;
+    ::EnableWindow(GetDlgItem(IDC_EDIT_PATH), FALSE);
+    m_btnDelete.EnableWindow(FALSE);
+    for (const MenuItem& item : g_appConfig.Items) {
+        const int row = m_listItems.GetItemCount();
+        m_listItems.InsertItem(row, std::string(FieldText(item.MenuTitle)));
+        m_listItems.SetItemText(row, 1, std::string(FieldText(item.FilePath)));
+    }
+}
+
+LRESULT CMainDlg::OnItemChangingList(NMHDR* hdr) {
+    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
+    if (change->uNewState == (LVIS_SELECTED | LVIS_FOCUSED)) {
+        m_nCurItem = change->iItem;
+        m_strTitle = m_listItems.GetItemText(m_nCurItem, 0);
+        m_strPath = m_listItems.GetItemText(m_nCurItem, 1);
+        UpdateData(FALSE);
+        m_btnDelete.EnableWindow(TRUE);
+    } else {
+        m_nCurItem = -1;
+        m_btnDelete.EnableWindow(FALSE);
+    }
+    return 0; // allow the change
+}
+
+void CMainDlg::ShowMessage(const std::string& text) {
+    CDlgMsgbx box(text, this);
+    box.DoModal();
+}
+
+bool CMainDlg::CanStoreEntry(const std::string& title, const std::string& path) {
+    if (path.size() > menudata::kMaxPath) {
+        ShowMessage("The file path is too long for the menu (at most 255 characters).");
+        return false;
+    }
+    if (title.size() >= sizeof(MenuItem::MenuTitle)) {
+        ShowMessage("The file name is too long for a menu title (at most 127 characters).");
+        return false;
+    }
+    return true;
+}
+
+void CMainDlg::OnSelectFilePath() {
+    // "menu.dat" describes at most 26 entries: say so before the user picks a 27th.
+    if (m_listItems.GetItemCount() >= menudata::kMaxRecords) {
+        ShowMessage("The menu holds at most 26 items.");
+        return;
+    }
+    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, nullptr);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    const std::string path = dialog.GetPathName();
+    std::string title = m_strTitle;
+    GetFileNameFromPath(path, title);
+    if (!CanStoreEntry(title, path)) {
+        return;
+    }
+    m_strPath = path;
+    m_strTitle = title;
+    if (IsDuplicateItem(m_strTitle, m_strPath)) {
+        ShowMessage("The same item have been existent.");
+        return;
+    }
+    g_bListModified = true;
+    AddListRow(m_strTitle, m_strPath);
+    UpdateData(FALSE);
+}
+
+bool CMainDlg::AddListRow(const std::string& title, const std::string& path) {
+    const int row = m_listItems.GetItemCount();
+    m_listItems.InsertItem(row, title);
+    m_listItems.SetItemText(row, 1, path);
+    return true;
+}
+
+bool CMainDlg::IsDuplicateItem(const std::string& title, const std::string& path) const {
+    const int count = m_listItems.GetItemCount();
+    for (int row = 0; row < count; ++row) {
+        if (m_listItems.GetItemText(row, 0) == title && m_listItems.GetItemText(row, 1) == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMainDlg::OnDelete() {
+    if (m_nCurItem == -1) {
+        return;
+    }
+    m_listItems.DeleteItem(m_nCurItem);
+    m_nCurItem = -1;
+    m_btnDelete.EnableWindow(FALSE);
+    m_strTitle.clear();
+    m_strPath.clear();
+    UpdateData(FALSE);
+    g_bListModified = true;
+}
+
+void CMainDlg::SaveListToItems() {
+    const int count = m_listItems.GetItemCount();
+    g_appConfig.Items.clear();
+    g_appConfig.Items.shrink_to_fit();
+    for (int row = 0; row < count; ++row) {
+        g_appConfig.Items.push_back(
+            MakeMenuItem(m_listItems.GetItemText(row, 0), m_listItems.GetItemText(row, 1)));
+    }
+}
+
+void CMainDlg::OnClose() {
+    if (m_listItems.m_hWnd != nullptr) {
+        g_appConfig.Col0Width = m_listItems.GetColumnWidth(0);
+    }
+    SaveListToItems();
+    // The files are written by the application's shutdown, after the loop has ended.
+    PostMessage(WM_QUIT, 0, 0);
+    Default();
+}
+
+void CMainDlg::OnHelp() {
+    ::ShellExecuteA(nullptr, "open", kHelpFile, nullptr, nullptr, SW_SHOW);
+}
+
+BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
+    if (msg->message == WM_KEYDOWN) {
+        switch (msg->wParam) {
+        case VK_ESCAPE: // never closes the main window
+            return TRUE;
+        case VK_RETURN: // whichever control has the focus
+            OnSelectFilePath();
+            return TRUE;
+        case VK_F1:
+            OnHelp();
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return CDialog::PreTranslateMessage(msg);
+}
+
+void CMainDlg::OnPaint() {
+    if (!::IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    const int x = (rc.right - rc.left - cxIcon + 1) / 2;
+    const int y = (rc.bottom - rc.top - cyIcon + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+LRESULT CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}
+
+LRESULT CMainDlg::OnSize(WPARAM, LPARAM) {
+    return Default();
+}
+
+void CMainDlg::OnDestroy() {
+    Default();
+}
+
+void CMainDlg::PostNcDestroy() {
+    delete this;
+}
+
+bool CMainDlg::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    return DispatchMessageMap(this, s_messageMap, msg, wp, lp, result) ||
+           CDialog::OnWndMsg(msg, wp, lp, result);
+}

@@ -1,0 +1,58 @@
+// The editor's main window: the list of entries, adding by choosing a file, deleting, closing.
+#pragma once
+
+#include "Controls.h"
+#include "Dialog.h"
+
+#include <string>
+
+// Stores the file-name part of path (after the last backslash) into title; a path without a
+// backslash, or with nothing after it, is its own title. False only for an empty path.
+bool GetFileNameFromPath(const std::string& path, std::string& title);
+
+class CMainDlg : public CDialog {
+public:
+    explicit CMainDlg(CWnd* parent = nullptr);
+    ~CMainDlg() override;
+
+    HICON m_hIcon;
+    std::string m_strTitle;
+    std::string m_strPath;
+    CListCtrl m_listItems;
+    CButton m_btnSelectFile;
+    CButton m_btnDelete;
+    int m_nCurItem = -1;
+
+    void InitListColumns();
+    void FillList();
+    bool AddListRow(const std::string& title, const std::string& path);
+    bool IsDuplicateItem(const std::string& title, const std::string& path) const;
+    void SaveListToItems();
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    // Handlers, reached through the message map.
+    void OnSelectFilePath();
+    void OnDelete();
+    LRESULT OnItemChangingList(NMHDR* hdr);
+    LRESULT OnTimer(WPARAM id, LPARAM);
+    void OnClose();
+    void OnHelp();
+    void OnPaint();
+    LRESULT OnQueryDragIcon(WPARAM, LPARAM);
+    LRESULT OnSize(WPARAM, LPARAM);
+    void OnDestroy();
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    void PostNcDestroy() override;
+    BOOL OnInitDialog() override;
+    bool OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    // Refuses what "menu.dat" cannot hold, in the editor's own message box.
+    bool CanStoreEntry(const std::string& title, const std::string& path);
+    void ShowMessage(const std::string& text);
+
+    static const MsgMapEntry<CMainDlg> s_messageMap[];
+};

@@ -1,0 +1,137 @@
+#include "Dialog.h"
+#include "WinApp.h"
+
+#include <commctrl.h>
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {
+    // Everything but the first message reaches the object through its subclass procedure;
+    // the dialog manager's own default handling runs behind it.
+    if (msg != WM_INITDIALOG) {
+        return FALSE;
+    }
+    CDialog* self = reinterpret_cast<CDialog*>(lp);
+    if (!self->SubclassWindow(hwnd)) {
+        return FALSE;
+    }
+    try {
+        return self->OnInitDialog();
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+HWND CDialog::ParentHandle() const {
+    if (m_pParentWnd != nullptr) {
+        return m_pParentWnd->m_hWnd;
+    }
+    return nullptr;
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+    m_nIDTemplate = templateId;
+    m_pParentWnd = parent;
+    HWND hwnd =
+        ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(templateId), ParentHandle(),
+                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return hwnd != nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND owner = ParentHandle();
+    if (owner == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
+        owner = AfxGetApp()->m_pMainWnd->m_hWnd;
+    }
+    m_bModal = true;
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    const bool ownerWasEnabled = owner != nullptr && ::IsWindowEnabled(owner);
+    HWND hwnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (hwnd == nullptr) {
+        m_bModal = false;
+        return -1;
+    }
+    if (ownerWasEnabled) {
+        ::EnableWindow(owner, FALSE);
+    }
+    ::ShowWindow(hwnd, SW_SHOW);
+
+    // Our own modal loop, so PreTranslateMessage sees the keys typed into the dialog.
+    MSG msg;
+    while (!m_bEndModal) {
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam)); // leave the quit to the outer loop
+            break;
+        }
+        if (!CWinApp::PreTranslateChain(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+
+    if (ownerWasEnabled) {
+        ::EnableWindow(owner, TRUE);
+        ::SetActiveWindow(owner);
+    }
+    ::DestroyWindow(hwnd);
+    m_bModal = false;
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int result) {
+    m_nModalResult = result;
+    m_bEndModal = true;
+    if (m_hWnd != nullptr) {
+        ::ShowWindow(m_hWnd, SW_HIDE);
+    }
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange dx{this, saveAndValidate != FALSE};
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (m_bModal) {
+        UpdateData(TRUE);
+        EndDialog(IDOK);
+    }
+}
+
+void CDialog::OnCancel() {
+    if (m_bModal) {
+        EndDialog(IDCANCEL);
+    }
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    // The dialog manager's keyboard handling: tab order, mnemonics, Enter, Esc, space.
+    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && m_hWnd != nullptr &&
+        (msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd))) {
+        return ::IsDialogMessageA(m_hWnd, msg);
+    }
+    return FALSE;
+}
+
+bool CDialog::OnWndMsg(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
+        if (LOWORD(wp) == IDOK) {
+            OnOK();
+            result = 0;
+            return true;
+        }
+        if (LOWORD(wp) == IDCANCEL) {
+            OnCancel();
+            result = 0;
+            return true;
+        }
+    }
+    return false;
+}
