@@ -1,0 +1,86 @@
+#include "EditorFixture.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+
+void MainDlgTest::SetUp() {
+    ::CoInitialize(nullptr);
+    ::InitCommonControls();
+    app.m_hInstance = ::GetModuleHandleA(nullptr);
+    static bool s_registered = app.RegisterDialogClass();
+    ASSERT_TRUE(s_registered);
+    g_appConfig = AppConfig{};
+    g_bListModified = false;
+    ASSERT_TRUE(SetAppFolder(dir.Path()));
+}
+
+void MainDlgTest::TearDown() {
+    if (dlg != nullptr && dlg->m_hWnd != nullptr) {
+        ::DestroyWindow(dlg->m_hWnd); // the dialog deletes itself
+    }
+    app.m_pMainWnd = nullptr;
+    ::CoUninitialize();
+}
+
+void MainDlgTest::OpenMainDialog(const MenuItemList& items, int col0Width) {
+    g_appConfig.Items = items;
+    g_appConfig.Col0Width = col0Width;
+    dlg = new CMainDlg(nullptr);
+    app.m_pMainWnd = dlg;
+    ASSERT_TRUE(dlg->Create(102, nullptr));
+    Pump();
+}
+
+void MainDlgTest::Pump() {
+    MSG msg;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 50) {
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                continue; // the test checks for it on its own
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::Sleep(5);
+    }
+}
+
+std::string MainDlgTest::AddThroughFileDialog(const std::string& path) {
+    std::string message;
+    std::atomic<bool> done{false};
+    std::thread driver([&] {
+        bool chosen = false;
+        ui::WaitUntil([&] {
+            if (!chosen) {
+                if (HWND fileDialog = ui::WaitForFileDialog(0)) {
+                    chosen = ui::ChooseFile(fileDialog, path);
+                }
+            }
+            if (HWND box = ui::WaitForMessageBox(0)) {
+                message = ui::ItemText(box, 1021);
+                ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
+                return true;
+            }
+            return done.load();
+        });
+    });
+    dlg->OnSelectFilePath();
+    done = true;
+    driver.join();
+    Pump();
+    return message;
+}
+
+void MainDlgTest::SelectRow(int row) {
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageA(dlg->m_listItems.m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&item));
+}
+
+std::string MainDlgTest::Row(int row) const {
+    return dlg->m_listItems.GetItemText(row, 0) + "|" + dlg->m_listItems.GetItemText(row, 1);
+}

@@ -1,0 +1,281 @@
+// The main dialog in this process: list, adding through the real file dialog, duplicates,
+// tracking, deleting, closing.
+#include "CmdLineSplitter.h"
+#include "DlgMsgbx.h"
+#include "EditorFixture.h"
+#include "MenuData.h"
+
+#include <commctrl.h>
+
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+MenuItemList TwoItems() {
+    return {MakeMenuItem("a.txt", "C:\\Docs\\a.txt"), MakeMenuItem("b.exe", "C:\\Tools\\b.exe")};
+}
+
+bool QuitPosted() {
+    MSG msg;
+    return ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+} // namespace
+
+TEST(FileNameFromPath, TakesThePartAfterTheLastBackslashForAnyLength) {
+    std::string title = "previous";
+    EXPECT_TRUE(GetFileNameFromPath("C:\\Tools\\notes.txt", title));
+    EXPECT_EQ(title, "notes.txt");
+    EXPECT_TRUE(GetFileNameFromPath("C:\\a.b", title)); // short paths get their own title
+    EXPECT_EQ(title, "a.b");
+    EXPECT_TRUE(GetFileNameFromPath("notes.txt", title));
+    EXPECT_EQ(title, "notes.txt");
+    EXPECT_TRUE(GetFileNameFromPath("C:\\Tools\\", title));
+    EXPECT_EQ(title, "C:\\Tools\\");
+    title = "kept";
+    EXPECT_FALSE(GetFileNameFromPath("", title));
+    EXPECT_EQ(title, "kept");
+}
+
+TEST(CmdLineSplitter, QuotesSpacesAndLimits) {
+    CCmdLineSplitter quoted("\"C:\\My Apps\\Menu.exe\" -x  y");
+    EXPECT_EQ(quoted.Count(), 3);
+    EXPECT_STREQ(quoted.Token(0), "C:\\My Apps\\Menu.exe");
+    EXPECT_STREQ(quoted.Token(1), "-x");
+    EXPECT_STREQ(quoted.Token(2), "y");
+    EXPECT_EQ(quoted.Token(3), nullptr);
+
+    CCmdLineSplitter glued("ab\"c d\"e");
+    EXPECT_EQ(glued.Count(), 3);
+    EXPECT_STREQ(glued.Token(0), "ab");
+    EXPECT_STREQ(glued.Token(1), "c d");
+    EXPECT_STREQ(glued.Token(2), "e");
+
+    CCmdLineSplitter trailing("a \"");
+    EXPECT_EQ(trailing.Count(), 1);
+
+    std::string many;
+    for (int i = 0; i < 30; ++i) {
+        many += "t" + std::to_string(i) + " ";
+    }
+    CCmdLineSplitter limited(many.c_str());
+    EXPECT_EQ(limited.Count(), 25);
+    EXPECT_STREQ(limited.Token(24), "t24");
+    EXPECT_EQ(limited.Token(25), nullptr);
+
+    EXPECT_EQ(AppFolderFromCommandLine("\"C:\\My Apps\\Menu.exe\""), "C:\\My Apps");
+    EXPECT_EQ(AppFolderFromCommandLine("C:\\Tools\\Menu.exe arg"), "C:\\Tools");
+    EXPECT_EQ(AppFolderFromCommandLine("Menu.exe"), "");
+    EXPECT_EQ(AppFolderFromCommandLine(""), "");
+}
+
+TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
+    OpenMainDialog(TwoItems(), 120);
+    HWND hwnd = dlg->m_hWnd;
+    EXPECT_TRUE(::IsWindowVisible(hwnd)) << "shown by the timer after initialisation";
+    EXPECT_EQ(ui::Text(hwnd), "Qarvo Context Menu");
+    EXPECT_EQ(RowCount(), 2);
+    EXPECT_EQ(Row(0), "a.txt|C:\\Docs\\a.txt");
+    EXPECT_EQ(Row(1), "b.exe|C:\\Tools\\b.exe");
+    EXPECT_EQ(dlg->m_listItems.GetColumnWidth(0), 120);
+    RECT rc;
+    ::GetWindowRect(dlg->m_listItems.m_hWnd, &rc);
+    EXPECT_EQ(dlg->m_listItems.GetColumnWidth(1), (rc.right - rc.left) - 120);
+    const DWORD ex = dlg->m_listItems.GetExtendedStyle();
+    EXPECT_TRUE((ex & LVS_EX_GRIDLINES) && (ex & LVS_EX_FULLROWSELECT));
+
+    EXPECT_EQ(dlg->m_nCurItem, -1);
+    EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
+    EXPECT_FALSE(::IsWindowEnabled(dlg->GetDlgItem(1009)));
+    EXPECT_TRUE(::IsWindowEnabled(dlg->GetDlgItem(1019)));
+    EXPECT_EQ(::SendMessageA(dlg->GetDlgItem(1019), EM_GETLIMITTEXT, 0, 0), 128);
+    EXPECT_EQ(::SendMessageA(dlg->GetDlgItem(1009), EM_GETLIMITTEXT, 0, 0), 256);
+
+    // The About item at the end of the system menu, after a separator.
+    HMENU sys = ::GetSystemMenu(hwnd, FALSE);
+    const int n = ::GetMenuItemCount(sys);
+    char text[128] = {};
+    ::GetMenuStringA(sys, n - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "About Context Menu(&A)...");
+    EXPECT_EQ(::GetMenuItemID(sys, n - 1), 16u);
+    EXPECT_EQ(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR,
+              static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(MainDlgTest, AddingThroughTheFileDialogAndRefusingDuplicates) {
+    OpenMainDialog();
+    const std::string path = dir.File("notes.txt");
+    EXPECT_EQ(AddThroughFileDialog(path), "");
+    ASSERT_EQ(RowCount(), 1);
+    EXPECT_EQ(Row(0), "notes.txt|" + path);
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "notes.txt");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1009), path);
+    EXPECT_EQ(dlg->m_nCurItem, -1) << "the new row is not selected";
+
+    // The same file again: refused, nothing else changes.
+    g_bListModified = false;
+    ::SetWindowTextA(dlg->GetDlgItem(1019), "typed");
+    EXPECT_EQ(AddThroughFileDialog(path), "The same item have been existent.");
+    EXPECT_EQ(RowCount(), 1);
+    EXPECT_FALSE(g_bListModified);
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "typed") << "the boxes are not refreshed";
+
+    // Differing only in case is another entry.
+    std::string upper = path;
+    upper.replace(upper.size() - 9, 9, "NOTES.TXT");
+    EXPECT_EQ(AddThroughFileDialog(upper), "");
+    EXPECT_EQ(RowCount(), 2);
+    EXPECT_EQ(Row(1), "NOTES.TXT|" + upper);
+}
+
+TEST_F(MainDlgTest, ShortPathsGetTheirOwnFileNameAsTitle) {
+    OpenMainDialog(TwoItems());
+    SelectRow(1); // m_strTitle now holds "b.exe"
+    EXPECT_EQ(AddThroughFileDialog("C:\\a.b"), "");
+    ASSERT_EQ(RowCount(), 3);
+    EXPECT_EQ(Row(2), "a.b|C:\\a.b");
+}
+
+TEST_F(MainDlgTest, EntriesThatCannotBeStoredAreRefused) {
+    OpenMainDialog();
+    const std::string longName = dir.File(std::string(128, 'n') + ".txt");
+    EXPECT_EQ(AddThroughFileDialog(longName),
+              "The file name is too long for a menu title (at most 127 characters).");
+    std::string longPath = dir.Path();
+    while (longPath.size() < 240) {
+        longPath += "\\" + std::string(30, 'd');
+    }
+    longPath += "\\file.txt";
+    EXPECT_EQ(AddThroughFileDialog(longPath),
+              "The file path is too long for the menu (at most 255 characters).");
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_FALSE(g_bListModified);
+}
+
+TEST_F(MainDlgTest, TheTwentySeventhEntryIsRefused) {
+    MenuItemList items;
+    for (int i = 0; i < 26; ++i) {
+        items.push_back(MakeMenuItem("t" + std::to_string(i), "C:\\f" + std::to_string(i)));
+    }
+    OpenMainDialog(items);
+    EXPECT_EQ(AddThroughFileDialog(dir.File("one-more.txt")), "The menu holds at most 26 items.");
+    EXPECT_EQ(RowCount(), 26);
+    EXPECT_FALSE(g_bListModified);
+}
+
+TEST_F(MainDlgTest, TrackingAndDeletingTheTrackedRow) {
+    OpenMainDialog(
+        {MakeMenuItem("r0", "C:\\r0"), MakeMenuItem("r1", "C:\\r1"), MakeMenuItem("r2", "C:\\r2")});
+    SelectRow(1);
+    EXPECT_EQ(dlg->m_nCurItem, 1);
+    EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "r1");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1009), "C:\\r1");
+
+    // An add leaves the tracked row tracked: Delete removes it, not the new one.
+    EXPECT_EQ(AddThroughFileDialog(dir.File("new.txt")), "");
+    ASSERT_EQ(RowCount(), 4);
+    EXPECT_EQ(dlg->m_nCurItem, 1);
+    g_bListModified = false;
+    dlg->OnDelete();
+    ASSERT_EQ(RowCount(), 3);
+    EXPECT_EQ(Row(0), "r0|C:\\r0");
+    EXPECT_EQ(Row(1), "r2|C:\\r2");
+    EXPECT_EQ(Row(2), "new.txt|" + dir.File("new.txt"));
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_EQ(dlg->m_nCurItem, -1);
+    EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1009), "");
+
+    // Nothing tracked: Delete does nothing.
+    dlg->OnDelete();
+    EXPECT_EQ(RowCount(), 3);
+}
+
+TEST_F(MainDlgTest, AnyOtherStateChangeClearsTracking) {
+    OpenMainDialog(TwoItems());
+    SelectRow(0);
+    ASSERT_EQ(dlg->m_nCurItem, 0);
+    // Deselecting everything (as a click on empty space does) clears it; the boxes stay.
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageA(dlg->m_listItems.m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(&none));
+    EXPECT_EQ(dlg->m_nCurItem, -1);
+    EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "a.txt");
+}
+
+TEST_F(MainDlgTest, ClosingHandsRowsAndWidthBackAndPostsQuit) {
+    const std::string longTitle(130, 't');
+    OpenMainDialog({MakeMenuItem("a", "C:\\a")});
+    dlg->AddListRow(longTitle, "C:\\long");
+    ListView_SetColumnWidth(dlg->m_listItems.m_hWnd, 0, 210);
+    QuitPosted(); // nothing left over from before
+    ::SendMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(QuitPosted());
+    EXPECT_EQ(g_appConfig.Col0Width, 210);
+    ASSERT_EQ(g_appConfig.Items.size(), 2u);
+    EXPECT_EQ(FieldText(g_appConfig.Items[0].MenuTitle), "a");
+    EXPECT_EQ(FieldText(g_appConfig.Items[1].MenuTitle), "") << "too long for its field";
+    EXPECT_EQ(FieldText(g_appConfig.Items[1].FilePath), "C:\\long");
+    EXPECT_TRUE(::IsWindow(dlg->m_hWnd)) << "closing does not destroy the window";
+
+    // The Exit button does the same.
+    ::SendMessageA(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(1031, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(dlg->GetDlgItem(1031)));
+    EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(MainDlgTest, EscapeIsSwallowedAndEnterOpensTheFileDialog) {
+    OpenMainDialog(TwoItems());
+    MSG esc = {dlg->GetDlgItem(1031), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    EXPECT_TRUE(CWinApp::PreTranslateChain(&esc));
+    Pump();
+    EXPECT_TRUE(::IsWindowVisible(dlg->m_hWnd));
+
+    // Enter on the Delete button opens the file dialog instead; cancel it.
+    std::thread driver([] {
+        if (HWND fd = ui::WaitForFileDialog()) {
+            ::PostMessageA(fd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }
+    });
+    MSG enter = {dlg->GetDlgItem(1007), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EXPECT_TRUE(CWinApp::PreTranslateChain(&enter));
+    driver.join();
+    EXPECT_EQ(RowCount(), 2);
+}
+
+TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
+    OpenMainDialog();
+    for (int way = 0; way < 4; ++way) {
+        std::thread driver([way] {
+            HWND box = ui::WaitForMessageBox();
+            if (box == nullptr) {
+                return;
+            }
+            switch (way) {
+            case 0:
+                ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
+                break;
+            case 1:
+                ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
+                break;
+            case 2:
+                ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(1020, BN_CLICKED), 0);
+                break;
+            default:
+                ::PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+                break;
+            }
+        });
+        CDlgMsgbx box("Hello there", dlg);
+        const INT_PTR result = box.DoModal();
+        driver.join();
+        EXPECT_EQ(result, way == 3 ? IDCANCEL : IDOK) << way;
+        EXPECT_TRUE(::IsWindowEnabled(dlg->m_hWnd)) << "the owner is enabled again";
+    }
+}

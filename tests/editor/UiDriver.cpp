@@ -1,0 +1,96 @@
+#include "UiDriver.h"
+
+#include <vector>
+
+namespace ui {
+
+std::string ClassName(HWND hwnd) {
+    char name[256] = {};
+    ::GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+std::string Text(HWND hwnd) {
+    char text[1024] = {};
+    ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+    return text;
+}
+
+std::string ItemText(HWND dialog, int id) {
+    return Text(::GetDlgItem(dialog, id));
+}
+
+HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            std::vector<HWND> windows;
+            ::EnumWindows(
+                [](HWND hwnd, LPARAM lp) -> BOOL {
+                    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&windows));
+            for (HWND hwnd : windows) {
+                if (::IsWindowVisible(hwnd) && match(hwnd)) {
+                    found = hwnd;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs) {
+    return WaitForWindow(
+        [&](HWND hwnd) {
+            return (className == nullptr || ClassName(hwnd) == className) &&
+                   (title == nullptr || Text(hwnd) == title);
+        },
+        timeoutMs);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (::GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        ::Sleep(20);
+    }
+}
+
+HWND WaitForFileDialog(DWORD timeoutMs) {
+    return WaitForWindow(
+        [](HWND hwnd) {
+            // The open dialog: a system dialog with a file name box and an Open button.
+            return ClassName(hwnd) == "#32770" && ::GetDlgItem(hwnd, IDOK) != nullptr &&
+                   (::GetDlgItem(hwnd, 0x47c) != nullptr || ::GetDlgItem(hwnd, 0x480) != nullptr);
+        },
+        timeoutMs);
+}
+
+bool ChooseFile(HWND fileDialog, const std::string& path) {
+    HWND name = ::GetDlgItem(fileDialog, 0x47c); // cmb13, the explorer-style name box
+    if (name == nullptr) {
+        name = ::GetDlgItem(fileDialog, 0x480); // edt1
+    }
+    if (name == nullptr) {
+        return false;
+    }
+    ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    return ::PostMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(::GetDlgItem(fileDialog, IDOK))) != FALSE;
+}
+
+HWND WaitForMessageBox(DWORD timeoutMs) {
+    return WaitForWindow("Qarvo.MainDlg", "Message Box", timeoutMs);
+}
+
+} // namespace ui

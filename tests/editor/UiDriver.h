@@ -1,0 +1,28 @@
+// Drives windows from the outside, as a user would: finds them, types into them, presses
+// their buttons. Works across threads and processes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace ui {
+
+std::string ClassName(HWND hwnd);
+std::string Text(HWND hwnd);
+std::string ItemText(HWND dialog, int id);
+
+// A visible top-level window that matches, waited for up to timeoutMs; null when none came.
+HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs = 20000);
+HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs = 20000);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
+
+// The common file dialog: types path as the file name and presses Open.
+HWND WaitForFileDialog(DWORD timeoutMs = 20000);
+bool ChooseFile(HWND fileDialog, const std::string& path);
+
+// The editor's own message box: its text, then Enter.
+HWND WaitForMessageBox(DWORD timeoutMs = 20000);
+
+} // namespace ui
