@@ -252,11 +252,16 @@ TEST_F(MainDlgTest, EscapeIsSwallowedAndEnterOpensTheFileDialog) {
 TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
     OpenMainDialog();
     for (int way = 0; way < 4; ++way) {
-        std::thread driver([way] {
+        std::string caption, text;
+        LONG_PTR textStyle = 0;
+        std::thread driver([&, way] {
             HWND box = ui::WaitForMessageBox();
             if (box == nullptr) {
                 return;
             }
+            caption = ui::Text(box);
+            text = ui::ItemText(box, 1021);
+            textStyle = ::GetWindowLongPtrA(::GetDlgItem(box, 1021), GWL_STYLE);
             switch (way) {
             case 0:
                 ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
@@ -276,6 +281,9 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
         const INT_PTR result = box.DoModal();
         driver.join();
         EXPECT_EQ(result, way == 3 ? IDCANCEL : IDOK) << way;
+        EXPECT_EQ(caption, "Message Box");
+        EXPECT_EQ(text, "Hello there");
+        EXPECT_EQ(textStyle & SS_TYPEMASK, SS_CENTER);
         EXPECT_TRUE(::IsWindowEnabled(dlg->m_hWnd)) << "the owner is enabled again";
     }
 }

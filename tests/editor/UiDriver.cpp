@@ -90,7 +90,13 @@ bool ChooseFile(HWND fileDialog, const std::string& path) {
 }
 
 HWND WaitForMessageBox(DWORD timeoutMs) {
-    return WaitForWindow("Qarvo.MainDlg", "Message Box", timeoutMs);
+    // Recognised by its controls: reading a caption can wait on a busy thread under Wine.
+    return WaitForWindow(
+        [](HWND hwnd) {
+            return ClassName(hwnd) == "Qarvo.MainDlg" && ::GetDlgItem(hwnd, 1020) != nullptr &&
+                   ::GetDlgItem(hwnd, 1021) != nullptr;
+        },
+        timeoutMs);
 }
 
 } // namespace ui
