@@ -68,6 +68,23 @@ bool FileExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+DWORD RunAndWait(const std::string& commandLine) {
+    std::string command = commandLine;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
+        return static_cast<DWORD>(-1);
+    }
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = static_cast<DWORD>(-1);
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
 std::string ExeFolder() {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -27,6 +27,9 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 
+// Runs a command line and waits for it; its exit code, or (DWORD)-1 when it could not start.
+DWORD RunAndWait(const std::string& commandLine);
+
 // Folder of the running test program, and the build's deliverables folder beside it.
 std::string ExeFolder();
 std::string BinFolder();

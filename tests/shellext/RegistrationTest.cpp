@@ -44,20 +44,7 @@ bool KeyExists(HKEY root, const std::string& path) {
 }
 
 DWORD RunRegsvr32(const std::string& args) {
-    std::string command = "regsvr32.exe " + args;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &pi)) {
-        return static_cast<DWORD>(-1);
-    }
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = static_cast<DWORD>(-1);
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
+    return testing_support::RunAndWait("regsvr32.exe " + args);
 }
 
 void ExpectNothingRegistered() {

@@ -1,22 +1,5 @@
 #include "ShellHostFixture.h"
 
-DWORD RunAndWait(const std::string& commandLine) {
-    std::string command = commandLine;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &pi)) {
-        return static_cast<DWORD>(-1);
-    }
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = static_cast<DWORD>(-1);
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
-}
-
 bool WaitForFile(const std::string& path, DWORD timeoutMs) {
     const DWORD start = ::GetTickCount();
     while (!testing_support::FileExists(path)) {
@@ -36,11 +19,11 @@ void ShellHostFixture::SetUp() {
     ASSERT_TRUE(
         ::CopyFileA((tests + "\\marker.exe").c_str(), m_dir.File("marker.exe").c_str(), FALSE));
     ASSERT_TRUE(testing_support::WriteFileBytes(m_dir.File("notes.txt"), "notes\r\n"));
-    ASSERT_EQ(RunAndWait("regsvr32.exe /s \"" + DllPath() + "\""), 0u);
+    ASSERT_EQ(testing_support::RunAndWait("regsvr32.exe /s \"" + DllPath() + "\""), 0u);
 }
 
 void ShellHostFixture::TearDown() {
-    RunAndWait("regsvr32.exe /u /s \"" + DllPath() + "\"");
+    testing_support::RunAndWait("regsvr32.exe /u /s \"" + DllPath() + "\"");
     // Let COM drop the DLL so the folder can be removed.
     ::CoFreeUnusedLibrariesEx(0, 0);
     if (m_comInitialized) {

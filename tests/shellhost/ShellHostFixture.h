@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-DWORD RunAndWait(const std::string& commandLine);
 bool WaitForFile(const std::string& path, DWORD timeoutMs = 30000);
 
 class ShellHostFixture : public ::testing::Test {

@@ -1,0 +1,308 @@
+// Menu.exe as a process started from a temporary application folder, driven from outside.
+#include "MenuData.h"
+#include "ShellHost.h"
+#include "TestSupport.h"
+#include "UiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+using testing_support::FileExists;
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+const char kSeededConfig[] =
+    "<Config App=\"Qarvo Context Menu\"><Setting><SkinType>2</SkinType><Col0Width>140</Col0Width>"
+    "</Setting><Menu Count=\"2\"><Item MenuTitle=\"a.txt\" FilePath=\"C:\\Docs\\a.txt\"/>"
+    "<Item MenuTitle=\"b.exe\" FilePath=\"C:\\Tools\\b.exe\"/></Menu></Config>";
+
+DWORD WindowProcess(HWND hwnd) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+
+// The texts of a window's children, to read a system message box.
+std::string ChildTexts(HWND hwnd) {
+    std::string texts;
+    ::EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM lp) -> BOOL {
+            *reinterpret_cast<std::string*>(lp) += ui::Text(child) + "\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+class EditorProcess {
+public:
+    EditorProcess(const std::string& folder, const std::string& commandLine = "") {
+        std::string command = commandLine.empty() ? "\"" + folder + "\\Menu.exe\"" : commandLine;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        m_started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                     folder.c_str(), &si, &m_pi) != FALSE;
+    }
+    ~EditorProcess() {
+        if (m_started) {
+            if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+                ::TerminateProcess(m_pi.hProcess, 99);
+                ::WaitForSingleObject(m_pi.hProcess, 10000);
+            }
+            ::CloseHandle(m_pi.hThread);
+            ::CloseHandle(m_pi.hProcess);
+        }
+    }
+    EditorProcess(const EditorProcess&) = delete;
+    EditorProcess& operator=(const EditorProcess&) = delete;
+
+    bool Started() const { return m_started; }
+    DWORD Id() const { return m_pi.dwProcessId; }
+
+    HWND WaitForMainWindow() const {
+        return ui::WaitForWindow([this](HWND hwnd) {
+            return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "Qarvo.MainDlg" &&
+                   ui::Text(hwnd) == "Qarvo Context Menu";
+        });
+    }
+    // A system message box of this process.
+    HWND WaitForErrorBox(DWORD timeoutMs = 20000) const {
+        return ui::WaitForWindow(
+            [this](HWND hwnd) {
+                return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "#32770" &&
+                       ui::Text(hwnd) == "Qarvo Context Menu";
+            },
+            timeoutMs);
+    }
+    // The exit code, or 259 (still active) when it did not end in time.
+    DWORD WaitForExit(DWORD timeoutMs = 20000) const {
+        ::WaitForSingleObject(m_pi.hProcess, timeoutMs);
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(m_pi.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+    bool m_started = false;
+};
+
+int RowCount(HWND mainWindow) {
+    return static_cast<int>(::SendMessageA(::GetDlgItem(mainWindow, 1005), LVM_GETITEMCOUNT, 0, 0));
+}
+
+void PressButton(HWND dialog, int id) {
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+class EditorProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(InstallIn(dir.Path())); }
+
+    static bool InstallIn(const std::string& folder) {
+        return ::CopyFileA((testing_support::BinFolder() + "\\Menu.exe").c_str(),
+                           (folder + "\\Menu.exe").c_str(), FALSE) != FALSE;
+    }
+    std::string Config() const { return ReadFileBytes(dir.File("Config.xml")); }
+    // Adds path through the editor's real file dialog.
+    static bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {
+        const int before = RowCount(mainWindow);
+        PressButton(mainWindow, 1006);
+        HWND fileDialog = ui::WaitForFileDialog();
+        return fileDialog != nullptr && ui::ChooseFile(fileDialog, path) &&
+               ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
+    }
+
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero) {
+    const char* ways[] = {"WM_CLOSE", "Exit button", "system menu Close", "Alt+F4"};
+    for (int way = 0; way < 4; ++way) {
+        SCOPED_TRACE(ways[way]);
+        ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), kSeededConfig));
+        EditorProcess editor(dir.Path());
+        ASSERT_TRUE(editor.Started());
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        EXPECT_EQ(RowCount(main), 2);
+        switch (way) {
+        case 0:
+            ::PostMessageA(main, WM_CLOSE, 0, 0);
+            break;
+        case 1:
+            PressButton(main, 1031);
+            break;
+        case 2:
+            ::PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        default:
+            ::PostMessageA(main, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+            break;
+        }
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+        // Rewritten by the editor (the seed had no Author), the entries kept, no menu.dat.
+        EXPECT_NE(Config().find("Author=\"Qarvo Software\""), std::string::npos) << Config();
+        EXPECT_NE(Config().find("MenuTitle=\"b.exe\""), std::string::npos);
+        EXPECT_NE(Config().find("<Col0Width>140</Col0Width>"), std::string::npos);
+        EXPECT_FALSE(FileExists(dir.File("menu.dat")));
+    }
+}
+
+TEST_F(EditorProcessTest, SecondStartRestoresTheFirstAndWritesNothing) {
+    EditorProcess first(dir.Path());
+    HWND main = first.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    ::ShowWindow(main, SW_MINIMIZE);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ::IsIconic(main) != FALSE; }));
+
+    EditorProcess second(dir.Path());
+    EXPECT_EQ(second.WaitForExit(), 0u);
+    EXPECT_TRUE(ui::WaitUntil([&] { return !::IsIconic(main); })) << "the first is restored";
+    EXPECT_FALSE(FileExists(dir.File("Config.xml"))) << "the second writes nothing";
+
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.WaitForExit(), 0u);
+    EXPECT_TRUE(FileExists(dir.File("Config.xml")));
+}
+
+TEST_F(EditorProcessTest, RejectedConfigurationIsReportedOnceAndKeptAsBackup) {
+    const std::string rejected = "<Config App=\"Another Program\"><Menu><Item MenuTitle=\"x\" "
+                                 "FilePath=\"C:\\x\"/></Menu></Config>";
+    ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), rejected));
+    EditorProcess editor(dir.Path());
+    HWND box = editor.WaitForErrorBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(ChildTexts(box).find("Invalid config file."), std::string::npos) << ChildTexts(box);
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+
+    HWND main = editor.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(RowCount(main), 0);
+    EXPECT_EQ(editor.WaitForErrorBox(300), nullptr) << "shown once";
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(editor.WaitForExit(), 0u);
+    EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), rejected);
+    EXPECT_NE(Config().find("App=\"Qarvo Context Menu\""), std::string::npos);
+
+    // A file that is not XML at all is kept too, without a message.
+    ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), "not xml"));
+    EditorProcess again(dir.Path());
+    main = again.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(again.WaitForExit(), 0u);
+    EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), "not xml");
+}
+
+TEST_F(EditorProcessTest, QuotedProgramPathWithSpaces) {
+    const std::string folder = dir.Path() + "\\my apps";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(InstallIn(folder));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml", kSeededConfig));
+    EditorProcess editor(folder, "\"" + folder + "\\Menu.exe\"");
+    HWND main = editor.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(RowCount(main), 2) << "the configuration beside the program was found";
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(editor.WaitForExit(), 0u);
+    EXPECT_NE(ReadFileBytes(folder + "\\Config.xml").find("Author="), std::string::npos);
+}
+
+TEST_F(EditorProcessTest, FailedSavesAtExitAreReported) {
+    // Both files are folders: neither can be written.
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("Config.xml").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("menu.dat").c_str(), nullptr));
+    EditorProcess editor(dir.Path());
+    HWND main = editor.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(AddThroughFileDialog(main, dir.File("notes.txt")));
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+
+    for (const char* file : {"Config.xml", "menu.dat"}) {
+        HWND box = editor.WaitForErrorBox();
+        ASSERT_NE(box, nullptr) << file;
+        EXPECT_NE(ChildTexts(box).find(dir.File(file)), std::string::npos) << ChildTexts(box);
+        ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ui::WaitUntil([&] { return !::IsWindow(box); });
+    }
+    EXPECT_EQ(editor.WaitForExit(), 0u);
+}
+
+TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
+    const std::string notes = dir.File("notes.txt");
+    ASSERT_TRUE(WriteFileBytes(notes, "remember the milk\r\n"));
+    {
+        EditorProcess editor(dir.Path());
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(AddThroughFileDialog(main, notes));
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(editor.WaitForExit(), 0u);
+    }
+    const std::string data = ReadFileBytes(dir.File("menu.dat"));
+    ASSERT_EQ(data.size(), 388u);
+    EXPECT_EQ(data.substr(0, 4), std::string("384\0", 4));
+    EXPECT_EQ(data.substr(4, 10), std::string("notes.txt\0", 10));
+    EXPECT_EQ(std::string(data.c_str() + 4 + 128), notes);
+    EXPECT_NE(Config().find("MenuTitle=\"notes.txt\""), std::string::npos);
+
+    // Explorer's turn: the extension beside the editor shows the entry and opens it. Every
+    // Windows opens .txt files with Notepad; a fresh Wine prefix may lack the association.
+    HKEY txt = nullptr;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &txt,
+                          nullptr) == ERROR_SUCCESS) {
+        char value[64] = {};
+        DWORD size = sizeof value;
+        if (::RegQueryValueExA(txt, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                               &size) != ERROR_SUCCESS) {
+            ::RegSetValueExA(txt, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("txtfile"), 8);
+        }
+        ::RegCloseKey(txt);
+    }
+    ::CoInitialize(nullptr);
+    const std::string dll = dir.File("Torlin.dll");
+    ASSERT_TRUE(
+        ::CopyFileA((testing_support::BinFolder() + "\\Torlin.dll").c_str(), dll.c_str(), FALSE));
+    ASSERT_TRUE(testing_support::RunAndWait("regsvr32.exe /s \"" + dll + "\"") == 0);
+    {
+        CShellHost host;
+        std::vector<RegisteredHandler> handlers;
+        for (const RegisteredHandler& h : CShellHost::FindHandlers(ShellTarget::File)) {
+            if (h.name == "QarvoContextMenu") {
+                handlers.push_back(h);
+            }
+        }
+        ASSERT_EQ(handlers.size(), 1u);
+        ASSERT_EQ(host.Open(ShellTarget::File, notes, handlers[0].clsid, 500), 1);
+        const std::vector<MenuNode> menu = host.Walk();
+        ASSERT_GE(menu.size(), 2u);
+        EXPECT_EQ(menu[1].text, "&Qarvo Context Menu");
+        ASSERT_EQ(menu[1].children.size(), 1u);
+        EXPECT_EQ(menu[1].children[0].text, "notes.txt");
+        EXPECT_EQ(menu[1].children[0].id, 500u);
+
+        EXPECT_EQ(host.Invoke(0), S_OK);
+        // The shell opens the text file in its editor, captioned with the file name.
+        HWND opened = ui::WaitForWindow(
+            [](HWND hwnd) { return ui::Text(hwnd).find("notes") != std::string::npos; });
+        EXPECT_NE(opened, nullptr);
+        if (opened != nullptr) {
+            ::PostMessageA(opened, WM_CLOSE, 0, 0);
+        }
+    }
+    testing_support::RunAndWait("regsvr32.exe /u /s \"" + dll + "\"");
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    ::CoUninitialize();
+}
