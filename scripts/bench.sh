@@ -13,3 +13,7 @@ wine_session_start "$root/build"
 
 echo "== Torlin.dll: one context menu (create, Initialize, QueryContextMenu, help text, release)"
 "$WINE_BIN" build/bench-bin/torlin_bench.exe "$(winepath -w build/bin/Torlin.dll 2>/dev/null)"
+
+echo
+echo "== Menu.exe: start to visible main window, close to process exit (medians of 15 runs)"
+"$WINE_BIN" build/bench-bin/editor_bench.exe "$(winepath -w build/bin/Menu.exe 2>/dev/null)"

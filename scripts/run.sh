@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
-# Builds the deliverables into build/bin and shows them at work: registers Torlin.dll in the
-# build tree's Wine prefix and shows its context menu on a private display, saving a
-# screenshot (build/context-menu.png).
+# Builds the deliverables into build/bin and starts the editor, Menu.exe, from there under
+# Wine. With a display (and not in CI) the editor opens on it and this waits until it is
+# closed; without one it runs on a private Xvfb display, a screenshot of its window is saved
+# (build/editor.png) and it is closed again.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-exec bash "$root/scripts/menu-screenshot.sh" "$@"
+cd "$root"
+
+if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
+    exec bash scripts/editor-screenshot.sh "$root/build/editor.png" "$root/build/bin"
+fi
+
+bash scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default >/dev/null
+source scripts/wine-session.sh
+trap wine_session_stop EXIT
+QARVO_USE_DISPLAY=1 wine_session_start "$root/build"
+"$WINE_BIN" "$root/build/bin/Menu.exe"

@@ -1,0 +1,121 @@
+// Time from starting Menu.exe to its visible main window, and from closing it to the end of the
+// process, with 0 and 26 entries. editor_bench.exe PATH_TO_Menu.exe
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+double NowMs() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void WriteConfig(const std::string& path, int entries) {
+    std::string xml = "<Config App=\"Qarvo Context Menu\"><Setting><SkinType>2</SkinType>"
+                      "<Col0Width>150</Col0Width></Setting><Menu>";
+    for (int i = 0; i < entries; ++i) {
+        xml += "<Item MenuTitle=\"tool" + std::to_string(i) + ".exe\" FilePath=\"C:\\Tools\\tool" +
+               std::to_string(i) + ".exe\"/>";
+    }
+    xml += "</Menu></Config>";
+    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(f, xml.data(), static_cast<DWORD>(xml.size()), &written, nullptr);
+    ::CloseHandle(f);
+}
+
+struct Visible {
+    DWORD pid;
+    HWND hwnd;
+};
+
+HWND FindMainWindow(DWORD pid) {
+    Visible v{pid, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            Visible* v = reinterpret_cast<Visible*>(lp);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            char cls[64] = {};
+            ::GetClassNameA(hwnd, cls, sizeof cls);
+            if (owner == v->pid && ::IsWindowVisible(hwnd) && lstrcmpA(cls, "Qarvo.MainDlg") == 0) {
+                v->hwnd = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&v));
+    return v.hwnd;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: editor_bench PATH_TO_Menu.exe\n");
+        return 2;
+    }
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "qarvo-editor-bench";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string exe = folder + "\\Menu.exe";
+    if (!::CopyFileA(argv[1], exe.c_str(), FALSE)) {
+        std::fprintf(stderr, "cannot copy %s\n", argv[1]);
+        return 1;
+    }
+
+    const int kRuns = 15;
+    std::printf("%8s %22s %22s\n", "entries", "start to visible (ms)", "close to exit (ms)");
+    for (int entries : {0, 26}) {
+        std::vector<double> start, close;
+        for (int run = 0; run < kRuns + 1; ++run) {
+            WriteConfig(folder + "\\Config.xml", entries);
+            std::string command = "\"" + exe + "\"";
+            STARTUPINFOA si = {};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi = {};
+            const double t0 = NowMs();
+            if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  folder.c_str(), &si, &pi)) {
+                std::fprintf(stderr, "cannot start %s\n", exe.c_str());
+                return 1;
+            }
+            HWND main = nullptr;
+            while ((main = FindMainWindow(pi.dwProcessId)) == nullptr) {
+                ::Sleep(1);
+            }
+            const double t1 = NowMs();
+            ::PostMessageA(main, WM_CLOSE, 0, 0);
+            const double t2 = NowMs();
+            ::WaitForSingleObject(pi.hProcess, 30000);
+            const double t3 = NowMs();
+            ::CloseHandle(pi.hThread);
+            ::CloseHandle(pi.hProcess);
+            if (run > 0) { // the first run warms the caches
+                start.push_back(t1 - t0);
+                close.push_back(t3 - t2);
+            }
+        }
+        std::printf("%8d %22.1f %22.1f\n", entries, Median(start), Median(close));
+    }
+    ::DeleteFileA(exe.c_str());
+    ::DeleteFileA((folder + "\\Config.xml").c_str());
+    ::RemoveDirectoryA(folder.c_str());
+    return 0;
+}
