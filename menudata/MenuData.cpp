@@ -1,7 +1,7 @@
 #include "MenuData.h"
 #include "ScopedHandle.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
@@ -50,8 +50,9 @@ bool WriteMenuData(const char* path, const MenuItemList& items) {
     const bool tooMany = items.size() > static_cast<std::size_t>(menudata::kMaxRecords);
     const int count = tooMany ? menudata::kMaxRecords : static_cast<int>(items.size());
 
+    // "%d" of the length in a zero-filled buffer; only its first 4 bytes go to the file.
     char header[32] = {};
-    std::snprintf(header, sizeof header, "%d", count * static_cast<int>(sizeof(MenuItem)));
+    std::to_chars(header, header + sizeof header - 1, count * static_cast<int>(sizeof(MenuItem)));
     if (!WriteAll(file.Get(), header, 4)) {
         return false;
     }
