@@ -1,5 +1,7 @@
 // Time from starting Menu.exe to its visible main window, and from closing it to the end of the
 // process, with 0 and 26 entries. editor_bench.exe PATH_TO_Menu.exe
+#include "BenchSupport.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -8,22 +10,6 @@
 #include <vector>
 
 namespace {
-
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 void WriteConfig(const std::string& path, int entries) {
     std::string xml = "<Config App=\"Qarvo Context Menu\"><Setting><SkinType>2</SkinType>"
@@ -90,7 +76,7 @@ int main(int argc, char** argv) {
             STARTUPINFOA si = {};
             si.cb = sizeof si;
             PROCESS_INFORMATION pi = {};
-            const double t0 = NowMs();
+            const double t0 = NowMicroseconds() / 1000.0;
             if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                   folder.c_str(), &si, &pi)) {
                 std::fprintf(stderr, "cannot start %s\n", exe.c_str());
@@ -100,11 +86,11 @@ int main(int argc, char** argv) {
             while ((main = FindMainWindow(pi.dwProcessId)) == nullptr) {
                 ::Sleep(1);
             }
-            const double t1 = NowMs();
+            const double t1 = NowMicroseconds() / 1000.0;
             ::PostMessageA(main, WM_CLOSE, 0, 0);
-            const double t2 = NowMs();
+            const double t2 = NowMicroseconds() / 1000.0;
             ::WaitForSingleObject(pi.hProcess, 30000);
-            const double t3 = NowMs();
+            const double t3 = NowMicroseconds() / 1000.0;
             ::CloseHandle(pi.hThread);
             ::CloseHandle(pi.hProcess);
             if (run > 0) { // the first run warms the caches

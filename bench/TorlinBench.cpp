@@ -2,6 +2,8 @@
 // torlin_bench.exe PATH_TO_Torlin.dll
 #include "MenuData.h"
 
+#include "BenchSupport.h"
+
 #include <windows.h>
 #include <shlobj.h>
 #include <wrl/client.h>
@@ -16,22 +18,6 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 const CLSID kClsid = {0x9df566e2, 0xcc90, 0x497b, {0xb2, 0x8c, 0xa3, 0x26, 0xac, 0x3b, 0xa8, 0xb9}};
-
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // What any handler must do at the least: read the file, build the items.
 void Floor(const std::string& dataPath, int records) {
@@ -114,11 +100,11 @@ int main(int argc, char** argv) {
             Floor(dataPath, records);
         }
         for (int i = 0; i < kRounds; ++i) {
-            double t0 = Now();
+            double t0 = NowMicroseconds();
             Handler(factory.Get());
-            double t1 = Now();
+            double t1 = NowMicroseconds();
             Floor(dataPath, records);
-            double t2 = Now();
+            double t2 = NowMicroseconds();
             handler.push_back(t1 - t0);
             floor.push_back(t2 - t1);
         }

@@ -3,13 +3,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default >/dev/null
-
 source scripts/wine-session.sh
-trap wine_session_stop EXIT
-wine_session_start "$root/build"
+build_and_start_wine "$root"
 
 echo "== Torlin.dll: one context menu (create, Initialize, QueryContextMenu, help text, release)"
 "$WINE_BIN" build/bench-bin/torlin_bench.exe "$(winepath -w build/bin/Torlin.dll 2>/dev/null)"

@@ -7,13 +7,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/editor.png}
 app=${2:-}
 cd "$root"
-bash scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default >/dev/null
-
 source scripts/wine-session.sh
-trap wine_session_stop EXIT
-wine_session_start "$root/build"
+build_and_start_wine "$root"
 
 if [ -z "$app" ]; then
     app="$root/build/demo-editor"

@@ -6,13 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/context-menu.png}
 cd "$root"
-bash scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default >/dev/null
-
 source scripts/wine-session.sh
-trap wine_session_stop EXIT
-wine_session_start "$root/build"
+build_and_start_wine "$root"
 
 demo="$root/build/demo"
 rm -rf "$demo" && mkdir -p "$demo"

@@ -1,4 +1,4 @@
-# Sourced by the run and test commands: a private Xvfb display, the build tree's Wine prefix
+# Sourced by the project's commands: a private Xvfb display, the build tree's Wine prefix
 # and a persistent wineserver, all stopped again by wine_session_stop.
 
 WINE_BIN=/usr/lib/wine/wine64
@@ -62,4 +62,15 @@ wine_session_stop() {
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=
     fi
+}
+
+# Installs what is missing, builds the default preset quietly and starts a Wine session that
+# ends with the calling script. Usage: build_and_start_wine ROOT
+build_and_start_wine() {
+    local root="$1"
+    bash "$root/scripts/setup.sh"
+    cmake --preset default >/dev/null
+    cmake --build --preset default >/dev/null
+    trap wine_session_stop EXIT
+    wine_session_start "$root/build"
 }

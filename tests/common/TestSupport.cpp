@@ -68,6 +68,25 @@ bool FileExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string ReadRegString(HKEY root, const std::string& path, const char* name) {
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    if (::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    return data;
+}
+
+bool RegKeyExists(HKEY root, const std::string& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(key);
+    return true;
+}
+
 DWORD RunAndWait(const std::string& commandLine) {
     std::string command = commandLine;
     STARTUPINFOA si = {};

@@ -27,6 +27,10 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 
+// The REG_SZ value (the default one when name is null) of root\path, or "<missing>".
+std::string ReadRegString(HKEY root, const std::string& path, const char* name = nullptr);
+bool RegKeyExists(HKEY root, const std::string& path);
+
 // Runs a command line and waits for it; its exit code, or (DWORD)-1 when it could not start.
 DWORD RunAndWait(const std::string& commandLine);
 

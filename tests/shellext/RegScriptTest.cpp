@@ -1,10 +1,14 @@
 // The registry script: text to statement tree, and the tree run against a sandbox key.
 #include "RegScript.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+using testing_support::ReadRegString;
+using testing_support::RegKeyExists;
 
 namespace {
 
@@ -33,26 +37,6 @@ std::vector<std::string> Rows(const std::string& text) {
     std::vector<std::string> rows;
     Flatten(script.statements, 0, rows);
     return rows;
-}
-
-// Reads the REG_SZ value (default when name is null) of root\path, or "<missing>".
-std::string ReadString(HKEY root, const std::string& path, const char* name = nullptr) {
-    char data[512] = {};
-    DWORD size = sizeof data;
-    if (::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    return data;
-}
-
-bool KeyExists(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
 }
 
 // A private key under HKEY_CURRENT_USER to run scripts against.
@@ -139,10 +123,10 @@ TEST(RegScriptApply, RegisterThenUnregisterLeavesOnlyNoRemoveKeys) {
                              "Server = s 'path' { val Model = s 'Apartment' } } "
                              "NoRemove Keep { val Named = s 'n' } } }";
     ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
-    EXPECT_EQ(ReadString(box.Key(), "Shared\\Ours"), "v1");
-    EXPECT_EQ(ReadString(box.Key(), "Shared\\Ours\\Server"), "path");
-    EXPECT_EQ(ReadString(box.Key(), "Shared\\Ours\\Server", "Model"), "Apartment");
-    EXPECT_EQ(ReadString(box.Key(), "Shared\\Keep", "Named"), "n");
+    EXPECT_EQ(ReadRegString(box.Key(), "Shared\\Ours"), "v1");
+    EXPECT_EQ(ReadRegString(box.Key(), "Shared\\Ours\\Server"), "path");
+    EXPECT_EQ(ReadRegString(box.Key(), "Shared\\Ours\\Server", "Model"), "Apartment");
+    EXPECT_EQ(ReadRegString(box.Key(), "Shared\\Keep", "Named"), "n");
 
     // ForceRemove: a second registration drops what the first left below the key.
     HKEY stale = nullptr;
@@ -151,12 +135,12 @@ TEST(RegScriptApply, RegisterThenUnregisterLeavesOnlyNoRemoveKeys) {
               ERROR_SUCCESS);
     ::RegCloseKey(stale);
     ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
-    EXPECT_FALSE(KeyExists(box.Key(), "Shared\\Ours\\Stale"));
+    EXPECT_FALSE(RegKeyExists(box.Key(), "Shared\\Ours\\Stale"));
 
     ASSERT_EQ(RunScript(text, box.Key(), RegMode::Unregister), S_OK);
-    EXPECT_FALSE(KeyExists(box.Key(), "Shared\\Ours"));
-    EXPECT_TRUE(KeyExists(box.Key(), "Shared\\Keep"));
-    EXPECT_EQ(ReadString(box.Key(), "Shared\\Keep", "Named"), "<missing>");
+    EXPECT_FALSE(RegKeyExists(box.Key(), "Shared\\Ours"));
+    EXPECT_TRUE(RegKeyExists(box.Key(), "Shared\\Keep"));
+    EXPECT_EQ(ReadRegString(box.Key(), "Shared\\Keep", "Named"), "<missing>");
 
     // Nothing registered: unregistering is no error.
     EXPECT_EQ(RunScript(text, box.Key(), RegMode::Unregister), S_OK);
@@ -175,8 +159,8 @@ TEST(RegScriptApply, UnregisterStopsAtAKeyWithForeignSubkeys) {
     const HRESULT hr = RunScript(text, box.Key(), RegMode::Unregister);
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
-    EXPECT_TRUE(KeyExists(box.Key(), "First\\Inner\\Foreign"));
-    EXPECT_TRUE(KeyExists(box.Key(), "Second")) << "later statements are not processed";
+    EXPECT_TRUE(RegKeyExists(box.Key(), "First\\Inner\\Foreign"));
+    EXPECT_TRUE(RegKeyExists(box.Key(), "Second")) << "later statements are not processed";
 }
 
 TEST(RegScriptApply, FailedRegistrationIsRolledBack) {
@@ -188,5 +172,5 @@ TEST(RegScriptApply, FailedRegistrationIsRolledBack) {
     const HRESULT hr = RunScript(text, box.Key(), RegMode::Register);
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
-    EXPECT_FALSE(KeyExists(box.Key(), "Made")) << "what was written is removed again";
+    EXPECT_FALSE(RegKeyExists(box.Key(), "Made")) << "what was written is removed again";
 }

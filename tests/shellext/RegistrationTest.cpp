@@ -10,6 +10,9 @@
 
 using testing_support::TempDir;
 
+using testing_support::ReadRegString;
+using testing_support::RegKeyExists;
+
 namespace {
 
 constexpr char kApproved[] =
@@ -24,36 +27,17 @@ const std::vector<std::string> kHandlerKeys = {
 };
 const std::string kColumnKey = std::string("folder\\shellex\\ColumnHandlers\\") + kClsidText;
 
-std::string ReadString(HKEY root, const std::string& path, const char* name = nullptr) {
-    char data[1024] = {};
-    DWORD size = sizeof data;
-    if (::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS) {
-        return "<missing>";
-    }
-    return data;
-}
-
-bool KeyExists(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
-}
-
 DWORD RunRegsvr32(const std::string& args) {
     return testing_support::RunAndWait("regsvr32.exe " + args);
 }
 
 void ExpectNothingRegistered() {
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey));
     for (const std::string& key : kHandlerKeys) {
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key)) << key;
     }
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kColumnKey));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "<missing>");
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kColumnKey));
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "<missing>");
 }
 
 class RegistrationTest : public ::testing::Test {
@@ -74,22 +58,22 @@ protected:
 TEST_F(RegistrationTest, Regsvr32WritesEveryKeyAndRemovesThemAgain) {
     ASSERT_EQ(RunRegsvr32("/s \"" + dll.Path() + "\""), 0u);
 
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "DllRegShlExt extension");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey), "QarvoContextMenu Class");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "ThreadingModel"),
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "DllRegShlExt extension");
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey), "QarvoContextMenu Class");
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "ThreadingModel"),
               "Apartment");
     for (const std::string& key : kHandlerKeys) {
-        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, key), kClsidText) << key;
+        EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, key), kClsidText) << key;
     }
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kColumnKey), "QarvoContextMenu");
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kColumnKey), "QarvoContextMenu");
 
     ASSERT_EQ(RunRegsvr32("/u /s \"" + dll.Path() + "\""), 0u);
     ExpectNothingRegistered();
     // Shared keys marked NoRemove stay.
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "directory\\background\\shellex"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "folder\\shellex\\ColumnHandlers"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "directory\\background\\shellex"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "folder\\shellex\\ColumnHandlers"));
 }
 
 TEST(Registration, PathWithAQuoteIsWrittenOnce) {
@@ -100,7 +84,7 @@ TEST(Registration, PathWithAQuoteIsWrittenOnce) {
         TorlinModule dll(folder);
         ASSERT_TRUE(dll.Loaded());
         ASSERT_EQ(dll.Register(), S_OK);
-        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
+        EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
         EXPECT_EQ(dll.Unregister(), S_OK);
     }
     ExpectNothingRegistered();
@@ -114,8 +98,8 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesOneRegistration) {
               ERROR_SUCCESS);
     ::RegCloseKey(stale);
     ASSERT_EQ(dll.Register(), S_OK);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stale"));
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stale"));
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
     EXPECT_EQ(dll.Unregister(), S_OK);
     ExpectNothingRegistered();
     EXPECT_EQ(dll.Unregister(), S_OK) << "unregistering when nothing is registered";
@@ -134,8 +118,8 @@ TEST_F(RegistrationTest, UnregisterStopsAtForeignSubkey) {
     const HRESULT hr = dll.Unregister();
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, foreignKey));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kHandlerKeys[0])) << "later statements not run";
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, foreignKey));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kHandlerKeys[0])) << "later statements not run";
 
     ::RegDeleteKeyA(HKEY_CLASSES_ROOT, foreignKey.c_str());
     EXPECT_EQ(dll.Unregister(), S_OK);
@@ -153,9 +137,9 @@ TEST_F(RegistrationTest, WithoutTheApprovedListNothingIsWritten) {
         }
     } backup;
     EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey));
     for (const std::string& key : kHandlerKeys) {
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key)) << key;
     }
     EXPECT_EQ(dll.Unregister(), S_OK) << "a missing approved list is ignored when unregistering";
 }

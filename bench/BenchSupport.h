@@ -1,0 +1,23 @@
+// Timing helpers of the benchmark programs.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+inline double NowMicroseconds() {
+    static const LARGE_INTEGER s_freq = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(s_freq.QuadPart);
+}
+
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
