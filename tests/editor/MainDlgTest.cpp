@@ -195,6 +195,34 @@ TEST_F(MainDlgTest, TrackingAndDeletingTheTrackedRow) {
     EXPECT_EQ(RowCount(), 3);
 }
 
+TEST_F(MainDlgTest, WithSeveralRowsSelectedOnlyTheTrackedOneIsDeleted) {
+    OpenMainDialog(
+        {MakeMenuItem("r0", "C:\\r0"), MakeMenuItem("r1", "C:\\r1"), MakeMenuItem("r2", "C:\\r2")});
+    LVITEMA selectOnly = {};
+    selectOnly.stateMask = LVIS_SELECTED;
+    selectOnly.state = LVIS_SELECTED;
+    const HWND list = dlg->m_listItems.m_hWnd;
+
+    // Row 1 selected without focus, then row 0 selected and focused: two rows, row 0 tracked.
+    ::SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selectOnly));
+    EXPECT_EQ(dlg->m_nCurItem, -1);
+    SelectRow(0);
+    EXPECT_EQ(::SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 2);
+    EXPECT_EQ(dlg->m_nCurItem, 0);
+    dlg->OnDelete();
+    ASSERT_EQ(RowCount(), 2);
+    EXPECT_EQ(Row(0), "r1|C:\\r1");
+    EXPECT_EQ(Row(1), "r2|C:\\r2");
+
+    // A later notification with another state ends the tracking: Delete then does nothing.
+    SelectRow(0);
+    ASSERT_EQ(dlg->m_nCurItem, 0);
+    ::SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selectOnly));
+    EXPECT_EQ(dlg->m_nCurItem, -1);
+    dlg->OnDelete();
+    EXPECT_EQ(RowCount(), 2);
+}
+
 TEST_F(MainDlgTest, AnyOtherStateChangeClearsTracking) {
     OpenMainDialog(TwoItems());
     SelectRow(0);
