@@ -58,7 +58,7 @@ INT_PTR CDialog::DoModal() {
 
     // Our own modal loop, so PreTranslateMessage sees the keys typed into the dialog.
     MSG msg;
-    while (!m_bEndModal) {
+    while (!m_bEndModal && ::IsWindow(hwnd)) {
         const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
         if (got <= 0) {
             ::PostQuitMessage(static_cast<int>(msg.wParam)); // leave the quit to the outer loop

@@ -114,14 +114,13 @@ BOOL CMenuApp::InitInstance() {
 void CMenuApp::InitAppFolder() {
     // A launcher normally passes the full path; otherwise, or when it is too long, the
     // program's own path tells.
-    std::string folder = AppFolderFromCommandLine(::GetCommandLineA());
+    const std::string folder = AppFolderFromCommandLine(::GetCommandLineA());
     if (folder.empty() || !SetAppFolder(folder)) {
         char module[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-        folder = module;
-        folder.erase(folder.find_last_of('\\') == std::string::npos ? 0
-                                                                    : folder.find_last_of('\\'));
-        SetAppFolder(folder);
+        const char* begin = module;
+        const char* slash = std::strrchr(begin, '\\');
+        SetAppFolder(std::string(begin, slash != nullptr ? slash : begin));
     }
 }
 
