@@ -246,3 +246,32 @@ TEST(ReadMenuData, ReaderAndWriterShareTheFile) {
     }
     EXPECT_EQ(ReadFileBytes(path).size(), 388u);
 }
+
+TEST(ReadMenuData, DamagedFilesNeverYieldRecordsThatAreNotThere) {
+    TempDir dir;
+    const std::string path = dir.File("menu.dat");
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(next() % 12000, '\0');
+        for (char& c : bytes) {
+            c = static_cast<char>(next() & 0xff);
+        }
+        if (round % 2 == 0 && bytes.size() >= 4) {
+            // A plausible header over random records.
+            const std::string header = std::to_string(next() % 10000);
+            bytes.replace(0, 4, Header(header.substr(0, 4)));
+        }
+        ASSERT_TRUE(WriteFileBytes(path, bytes));
+        MenuItemList back;
+        ASSERT_EQ(ReadMenuData(path.c_str(), back), 1) << round;
+        const std::size_t available = bytes.size() > 4 ? bytes.size() - 4 : 0;
+        ASSERT_LE(back.size() * 384, available) << round;
+        for (std::size_t i = 0; i < back.size(); ++i) {
+            ASSERT_EQ(RecordBytes(back[i]), bytes.substr(4 + i * 384, 384)) << round;
+        }
+    }
+}

@@ -174,3 +174,45 @@ TEST(RegScriptApply, FailedRegistrationIsRolledBack) {
     EXPECT_EQ(HRESULT_FACILITY(hr), FACILITY_WIN32);
     EXPECT_FALSE(RegKeyExists(box.Key(), "Made")) << "what was written is removed again";
 }
+
+TEST(RegScriptParse, DamagedScriptsAreRefusedOrParsedWithoutHarm) {
+    const std::string good = "HKCR { NoRemove CLSID { ForceRemove {9DF566E2} = s 'Desc' { "
+                             "InprocServer32 = s 'C:\\it''s\\T.dll' { val ThreadingModel = "
+                             "s 'Apartment' } } } }";
+    RegScript reference;
+    ASSERT_TRUE(ParseRegScript(good, reference));
+    unsigned seed = 7;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    const char alphabet[] = "{}='s \t\r\nvalNoRemove%";
+    int parsed = 0, refused = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::string text = good;
+        for (int edits = 1 + next() % 3; edits > 0; --edits) {
+            const std::size_t at = next() % text.size();
+            switch (next() % 3) {
+            case 0:
+                text.erase(at, 1);
+                break;
+            case 1:
+                text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]);
+                break;
+            default:
+                text[at] = alphabet[next() % (sizeof alphabet - 1)];
+                break;
+            }
+        }
+        // Every damaged text is either parsed into a tree below HKCR or refused; none crashes.
+        RegScript script;
+        if (ParseRegScript(text, script)) {
+            ++parsed;
+            EXPECT_EQ(script.root, HKEY_CLASSES_ROOT) << text;
+        } else {
+            ++refused;
+        }
+    }
+    EXPECT_GT(parsed, 0);
+    EXPECT_GT(refused, 0);
+}
