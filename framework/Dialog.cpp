@@ -10,10 +10,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {
         return FALSE;
     }
     CDialog* self = reinterpret_cast<CDialog*>(lp);
-    if (!self->SubclassWindow(hwnd)) {
-        return FALSE;
-    }
+    // Attaching can allocate: nothing thrown may reach the dialog manager.
     try {
+        if (!self->SubclassWindow(hwnd)) {
+            return FALSE;
+        }
         return self->OnInitDialog();
     } catch (...) {
         return FALSE;
