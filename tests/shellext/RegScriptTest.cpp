@@ -39,22 +39,25 @@ std::vector<std::string> Rows(const std::string& text) {
     return rows;
 }
 
-// A private key under HKEY_CURRENT_USER to run scripts against.
+// A private key under HKEY_CURRENT_USER to run scripts against; named after the process, as
+// ctest runs the tests of this program in parallel processes.
 class Sandbox {
 public:
-    Sandbox() {
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
-                          nullptr);
+    Sandbox() : m_path("Software\\QarvoRegScriptTest-" + std::to_string(::GetCurrentProcessId())) {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &m_key, nullptr);
     }
     ~Sandbox() {
         ::RegCloseKey(m_key);
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kPath);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
     }
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
     HKEY Key() const { return m_key; }
 
 private:
-    static constexpr const char* kPath = "Software\\QarvoRegScriptTest";
+    std::string m_path;
     HKEY m_key = nullptr;
 };
 
