@@ -40,3 +40,16 @@ CCmdLineSplitter::CCmdLineSplitter(const char* commandLine) {
 const char* CCmdLineSplitter::Token(int index) const {
     return index >= 0 && index < m_nCount ? m_tokens[index] : nullptr;
 }
+
+std::string AppFolderFromCommandLine(const char* commandLine) {
+    CCmdLineSplitter splitter(commandLine);
+    const char* program = splitter.Token(0);
+    if (program == nullptr) {
+        return std::string();
+    }
+    const char* slash = std::strrchr(program, '\\');
+    if (slash == nullptr) {
+        return std::string();
+    }
+    return std::string(program, slash);
+}

@@ -2,6 +2,7 @@
 // token is taken without its quotes. Works on its own copy; keeps at most 25 tokens.
 #pragma once
 
+#include <string>
 #include <vector>
 
 class CCmdLineSplitter {
@@ -18,3 +19,6 @@ private:
     const char* m_tokens[kMaxTokens] = {};
     int m_nCount = 0;
 };
+
+// The application folder from a command line's first token; empty when the token gives none.
+std::string AppFolderFromCommandLine(const char* commandLine);

@@ -50,19 +50,6 @@ void ShowErrorBox(const std::string& text) {
     ::MessageBoxA(nullptr, text.c_str(), kAppTitle, MB_ICONERROR);
 }
 
-std::string AppFolderFromCommandLine(const char* commandLine) {
-    CCmdLineSplitter splitter(commandLine);
-    const char* program = splitter.Token(0);
-    if (program == nullptr) {
-        return std::string();
-    }
-    const char* slash = std::strrchr(program, '\\');
-    if (slash == nullptr) {
-        return std::string();
-    }
-    return std::string(program, slash);
-}
-
 BOOL CMenuApp::InitInstance() {
     ::InitCommonControls();
     CWinApp::InitInstance();

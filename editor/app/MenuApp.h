@@ -25,8 +25,5 @@ private:
     bool m_bConfigBackedUp = false;
 };
 
-// The application folder from a command line's first token; empty when the token gives none.
-std::string AppFolderFromCommandLine(const char* commandLine);
-
 // The system message box used before the main window exists and after it is gone.
 void ShowErrorBox(const std::string& text);
