@@ -1,8 +1,8 @@
 // Menu.exe as a process started from a temporary application folder, driven from outside.
+#include "EditorProcess.h"
 #include "MenuData.h"
 #include "ShellHost.h"
 #include "TestSupport.h"
-#include "UiDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -22,87 +22,6 @@ const char kSeededConfig[] =
     "<Config App=\"Qarvo Context Menu\"><Setting><SkinType>2</SkinType><Col0Width>140</Col0Width>"
     "</Setting><Menu Count=\"2\"><Item MenuTitle=\"a.txt\" FilePath=\"C:\\Docs\\a.txt\"/>"
     "<Item MenuTitle=\"b.exe\" FilePath=\"C:\\Tools\\b.exe\"/></Menu></Config>";
-
-DWORD WindowProcess(HWND hwnd) {
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    return pid;
-}
-
-// The texts of a window's children, to read a system message box.
-std::string ChildTexts(HWND hwnd) {
-    std::string texts;
-    ::EnumChildWindows(
-        hwnd,
-        [](HWND child, LPARAM lp) -> BOOL {
-            *reinterpret_cast<std::string*>(lp) += ui::Text(child) + "\n";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    return texts;
-}
-
-class EditorProcess {
-public:
-    EditorProcess(const std::string& folder, const std::string& commandLine = "") {
-        std::string command = commandLine.empty() ? "\"" + folder + "\\Menu.exe\"" : commandLine;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        m_started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                     folder.c_str(), &si, &m_pi) != FALSE;
-    }
-    ~EditorProcess() {
-        if (m_started) {
-            if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
-                ::TerminateProcess(m_pi.hProcess, 99);
-                ::WaitForSingleObject(m_pi.hProcess, 10000);
-            }
-            ::CloseHandle(m_pi.hThread);
-            ::CloseHandle(m_pi.hProcess);
-        }
-    }
-    EditorProcess(const EditorProcess&) = delete;
-    EditorProcess& operator=(const EditorProcess&) = delete;
-
-    bool Started() const { return m_started; }
-    DWORD Id() const { return m_pi.dwProcessId; }
-
-    HWND WaitForMainWindow() const {
-        return ui::WaitForWindow([this](HWND hwnd) {
-            return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "Qarvo.MainDlg" &&
-                   ui::Text(hwnd) == "Qarvo Context Menu";
-        });
-    }
-    // A system message box of this process.
-    HWND WaitForErrorBox(DWORD timeoutMs = 20000) const {
-        return ui::WaitForWindow(
-            [this](HWND hwnd) {
-                return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "#32770" &&
-                       ui::Text(hwnd) == "Qarvo Context Menu";
-            },
-            timeoutMs);
-    }
-    // The exit code, or 259 (still active) when it did not end in time.
-    DWORD WaitForExit(DWORD timeoutMs = 20000) const {
-        ::WaitForSingleObject(m_pi.hProcess, timeoutMs);
-        DWORD code = STILL_ACTIVE;
-        ::GetExitCodeProcess(m_pi.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_pi = {};
-    bool m_started = false;
-};
-
-int RowCount(HWND mainWindow) {
-    return static_cast<int>(::SendMessageA(::GetDlgItem(mainWindow, 1005), LVM_GETITEMCOUNT, 0, 0));
-}
-
-void PressButton(HWND dialog, int id) {
-    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-}
 
 class EditorProcessTest : public ::testing::Test {
 protected:

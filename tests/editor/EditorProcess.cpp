@@ -1,0 +1,72 @@
+#include "EditorProcess.h"
+
+#include <commctrl.h>
+
+DWORD WindowProcess(HWND hwnd) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+
+std::string ChildTexts(HWND hwnd) {
+    std::string texts;
+    ::EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM lp) -> BOOL {
+            *reinterpret_cast<std::string*>(lp) += ui::Text(child) + "\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+int RowCount(HWND mainWindow) {
+    return static_cast<int>(::SendMessageA(::GetDlgItem(mainWindow, 1005), LVM_GETITEMCOUNT, 0, 0));
+}
+
+void PressButton(HWND dialog, int id) {
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine) {
+    std::string command = commandLine.empty() ? "\"" + folder + "\\Menu.exe\"" : commandLine;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    m_started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                 folder.c_str(), &si, &m_pi) != FALSE;
+}
+
+EditorProcess::~EditorProcess() {
+    if (m_started) {
+        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(m_pi.hProcess, 99);
+            ::WaitForSingleObject(m_pi.hProcess, 10000);
+        }
+        ::CloseHandle(m_pi.hThread);
+        ::CloseHandle(m_pi.hProcess);
+    }
+}
+
+HWND EditorProcess::WaitForMainWindow() const {
+    return ui::WaitForWindow([this](HWND hwnd) {
+        return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "Qarvo.MainDlg" &&
+               ui::Text(hwnd) == "Qarvo Context Menu";
+    });
+}
+
+HWND EditorProcess::WaitForErrorBox(DWORD timeoutMs) const {
+    return ui::WaitForWindow(
+        [this](HWND hwnd) {
+            return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "#32770" &&
+                   ui::Text(hwnd) == "Qarvo Context Menu";
+        },
+        timeoutMs);
+}
+
+DWORD EditorProcess::WaitForExit(DWORD timeoutMs) const {
+    ::WaitForSingleObject(m_pi.hProcess, timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}

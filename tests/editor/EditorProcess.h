@@ -1,0 +1,36 @@
+// Menu.exe started as a process from an application folder and driven from outside.
+#pragma once
+
+#include "UiDriver.h"
+
+#include <windows.h>
+
+#include <string>
+
+DWORD WindowProcess(HWND hwnd);
+// The texts of a window's children, to read a system message box.
+std::string ChildTexts(HWND hwnd);
+int RowCount(HWND mainWindow);
+void PressButton(HWND dialog, int id);
+
+// Terminated when still running at destruction.
+class EditorProcess {
+public:
+    EditorProcess(const std::string& folder, const std::string& commandLine = "");
+    ~EditorProcess();
+    EditorProcess(const EditorProcess&) = delete;
+    EditorProcess& operator=(const EditorProcess&) = delete;
+
+    bool Started() const { return m_started; }
+    DWORD Id() const { return m_pi.dwProcessId; }
+
+    HWND WaitForMainWindow() const;
+    // A system message box of this process.
+    HWND WaitForErrorBox(DWORD timeoutMs = 20000) const;
+    // The exit code, or 259 (still active) when it did not end in time.
+    DWORD WaitForExit(DWORD timeoutMs = 20000) const;
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+    bool m_started = false;
+};
