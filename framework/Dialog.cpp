@@ -15,33 +15,25 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {
         if (!self->SubclassWindow(hwnd)) {
             return FALSE;
         }
-        return self->OnInitDialog();
+        const BOOL result = self->OnInitDialog();
+        self->CenterWindow(); // before it is first shown
+        return result;
     } catch (...) {
         return FALSE;
     }
 }
 
-HWND CDialog::ParentHandle() const {
-    if (m_pParentWnd != nullptr) {
-        return m_pParentWnd->m_hWnd;
-    }
-    return nullptr;
-}
-
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
     m_nIDTemplate = templateId;
     m_pParentWnd = parent;
-    HWND hwnd =
-        ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(templateId), ParentHandle(),
-                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hwnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(templateId),
+                                     parent != nullptr ? parent->m_hWnd : nullptr,
+                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     return hwnd != nullptr;
 }
 
 INT_PTR CDialog::DoModal() {
-    HWND owner = ParentHandle();
-    if (owner == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
-        owner = AfxGetApp()->m_pMainWnd->m_hWnd;
-    }
+    HWND owner = CWinApp::DefaultOwner(m_pParentWnd);
     m_bModal = true;
     m_bEndModal = false;
     m_nModalResult = -1;
@@ -65,10 +57,7 @@ INT_PTR CDialog::DoModal() {
             ::PostQuitMessage(static_cast<int>(msg.wParam)); // leave the quit to the outer loop
             break;
         }
-        if (!CWinApp::PreTranslateChain(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        CWinApp::ProcessLoopMessage(&msg);
     }
 
     if (ownerWasEnabled) {
@@ -85,6 +74,9 @@ void CDialog::EndDialog(int result) {
     m_bEndModal = true;
     if (m_hWnd != nullptr) {
         ::ShowWindow(m_hWnd, SW_HIDE);
+        // Reached through a sent message (another process clicking the button, as automation
+        // does), nothing would wake the loop waiting in GetMessage.
+        ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
     }
 }
 

@@ -33,7 +33,6 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    HWND ParentHandle() const;
 
     bool m_bModal = false;
     bool m_bEndModal = false;

@@ -1,4 +1,5 @@
 #include "FileDialog.h"
+#include "AnsiText.h"
 #include "WinApp.h"
 
 #include <commdlg.h>
@@ -12,36 +13,34 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char
       m_pParent(parent) {}
 
 INT_PTR CFileDialog::DoModal() {
+    // The wide dialog: a name outside the ANSI code page comes back as it is, so the caller
+    // can tell it apart instead of receiving a path full of "?".
     // Larger than MAX_PATH, so an overlong choice comes back to be refused with a message
     // rather than failing inside the dialog.
-    std::vector<char> file(4096, '\0');
-    m_fileName.copy(file.data(), file.size() - 1);
+    std::vector<wchar_t> file(4096, L'\0');
+    win32::ToWide(m_fileName).copy(file.data(), file.size() - 1);
     // Filters are "name|pattern|" pairs; the dialog wants NUL separators.
-    std::string filter = m_filter;
-    for (char& c : filter) {
-        if (c == '|') {
-            c = '\0';
+    std::wstring filter = win32::ToWide(m_filter);
+    for (wchar_t& c : filter) {
+        if (c == L'|') {
+            c = L'\0';
         }
     }
+    const std::wstring defaultExt = win32::ToWide(m_defaultExt);
 
-    // With no explicit parent the dialog belongs to the main window, as users expect.
-    HWND owner = m_pParent != nullptr ? m_pParent->m_hWnd : nullptr;
-    if (owner == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != nullptr) {
-        owner = AfxGetApp()->m_pMainWnd->m_hWnd;
-    }
-    OPENFILENAMEA ofn = {};
+    OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
+    ofn.hwndOwner = CWinApp::DefaultOwner(m_pParent);
     ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrDefExt = m_defaultExt.empty() ? nullptr : m_defaultExt.c_str();
+    ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     ofn.Flags = m_flags | OFN_EXPLORER | OFN_ENABLESIZING;
 
-    const BOOL ok = m_bOpen ? ::GetOpenFileNameA(&ofn) : ::GetSaveFileNameA(&ofn);
+    const BOOL ok = m_bOpen ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
     if (!ok) {
         return IDCANCEL;
     }
-    m_path = file.data();
+    m_bPathExact = win32::ToAnsiExact(file.data(), -1, m_path);
     return IDOK;
 }

@@ -16,7 +16,11 @@ public:
 
     // IDOK when the user chose a file, IDCANCEL otherwise.
     INT_PTR DoModal();
+    // The chosen path in the ANSI code page.
     std::string GetPathName() const { return m_path; }
+    // False when the chosen path has characters without an exact ANSI counterpart: the path
+    // above then names another file, or none.
+    bool IsPathNameExact() const { return m_bPathExact; }
 
 private:
     BOOL m_bOpen;
@@ -24,4 +28,5 @@ private:
     DWORD m_flags;
     CWnd* m_pParent;
     std::string m_path;
+    bool m_bPathExact = true;
 };

@@ -37,6 +37,27 @@ bool CWinApp::PreTranslateChain(MSG* msg) {
     return false;
 }
 
+void CWinApp::ProcessLoopMessage(MSG* msg) {
+    // Handlers reached from PreTranslateMessage run outside any window procedure: what they
+    // throw must not end the loop and skip the saves at exit. The message is dropped.
+    try {
+        if (!PreTranslateChain(msg)) {
+            ::TranslateMessage(msg);
+            ::DispatchMessageA(msg);
+        }
+    } catch (...) {
+        ::MessageBeep(MB_ICONERROR);
+    }
+}
+
+HWND CWinApp::DefaultOwner(const CWnd* parent) {
+    if (parent != nullptr && parent->m_hWnd != nullptr) {
+        return parent->m_hWnd;
+    }
+    CWinApp* app = AfxGetApp();
+    return app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+}
+
 int CWinApp::Run() {
     MSG msg;
     for (;;) {
@@ -49,10 +70,7 @@ int CWinApp::Run() {
             m_nQuitCode = -1;
             break;
         }
-        if (!PreTranslateChain(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        ProcessLoopMessage(&msg);
     }
     return ExitInstance();
 }

@@ -20,6 +20,10 @@ public:
     // Offers msg to PreTranslateMessage of the windows from its target up to the top-level
     // window; true when one consumed it.
     static bool PreTranslateChain(MSG* msg);
+    // One message of a message loop: pre-translated, or translated and dispatched.
+    static void ProcessLoopMessage(MSG* msg);
+    // The owner of a dialog: its parent, or else the main window, as users expect.
+    static HWND DefaultOwner(const CWnd* parent);
 
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;

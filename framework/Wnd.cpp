@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -75,6 +76,29 @@ std::string CWnd::GetWindowText() const {
 
 BOOL CWnd::DestroyWindow() {
     return m_hWnd != nullptr ? ::DestroyWindow(m_hWnd) : FALSE;
+}
+
+void CWnd::CenterWindow() const {
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    const bool onOwner = owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(onOwner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST),
+                      &monitor);
+    const RECT& area = monitor.rcWork;
+    RECT around = area;
+    if (onOwner) {
+        ::GetWindowRect(owner, &around);
+    }
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    int x = around.left + (around.right - around.left - width) / 2;
+    int y = around.top + (around.bottom - around.top - height) / 2;
+    // Whole on the work area, its caption first when it cannot be.
+    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*) {

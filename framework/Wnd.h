@@ -102,6 +102,8 @@ public:
         return ::PostMessageA(m_hWnd, msg, wp, lp);
     }
     BOOL DestroyWindow();
+    // Centres the window on its owner when that is shown, else on its monitor's work area.
+    void CenterWindow() const;
 
 protected:
     // The message being handled goes on to the window's previous procedure.

@@ -35,15 +35,22 @@ bool WriteMenuData(const char* path, const MenuItemList& items) {
     // Truncate an existing file in place; create a missing one. Readers may share the file
     // while it is written; nobody else may write or delete it.
     bool exists = false;
+    DWORD probeError = ERROR_SUCCESS;
     {
         CScopedHandle probe(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         exists = probe.Valid();
+        probeError = exists ? ERROR_SUCCESS : ::GetLastError();
     }
     CScopedHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                      exists ? TRUNCATE_EXISTING : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                      nullptr));
     if (!file.Valid()) {
+        // A file that is there but could not be probed (held open without sharing, say) makes
+        // the creation fail with "file exists"; the probe's own error tells the real reason.
+        if (::GetLastError() == ERROR_FILE_EXISTS && probeError != ERROR_FILE_NOT_FOUND) {
+            ::SetLastError(probeError);
+        }
         return false;
     }
 

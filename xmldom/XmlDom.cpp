@@ -1,5 +1,7 @@
 #include "XmlDom.h"
 
+#include "AnsiText.h"
+
 #include <oleauto.h>
 
 // mingw-w64 declares these identifiers but no library defines them.
@@ -29,7 +31,7 @@ class CBstr {
 public:
     CBstr() = default;
     explicit CBstr(const std::string& ansi) {
-        const std::wstring wide = ToWide(ansi);
+        const std::wstring wide = win32::ToWide(ansi);
         m_str = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
         if (m_str == nullptr) {
             throw XmlError("out of memory", E_OUTOFMEMORY);
@@ -45,8 +47,16 @@ public:
         m_str = nullptr;
         return &m_str;
     }
-    std::string Ansi() const {
-        return m_str ? ToAnsi(m_str, static_cast<int>(::SysStringLen(m_str))) : std::string();
+    // The text in the ANSI code page; exact (when given) tells whether it converted exactly.
+    std::string Ansi(bool* exact = nullptr) const {
+        std::string ansi;
+        const bool converted =
+            m_str == nullptr ||
+            win32::ToAnsiExact(m_str, static_cast<int>(::SysStringLen(m_str)), ansi);
+        if (exact != nullptr) {
+            *exact = converted;
+        }
+        return ansi;
     }
 
 private:
@@ -85,33 +95,6 @@ Node ToNode(IUnknown* unknown) {
 
 } // namespace
 
-std::wstring ToWide(const std::string& ansi) {
-    if (ansi.empty()) {
-        return std::wstring();
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
-    return wide;
-}
-
-std::string ToAnsi(const wchar_t* wide, int length) {
-    if (wide == nullptr || length == 0) {
-        return std::string();
-    }
-    int n = ::WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) {
-        return std::string();
-    }
-    std::string ansi(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], n, nullptr, nullptr);
-    if (length < 0 && !ansi.empty() && ansi.back() == '\0') {
-        ansi.pop_back();
-    }
-    return ansi;
-}
-
 long AttributeMap::Length() const {
     long length = 0;
     if (m_map) {
@@ -144,6 +127,19 @@ std::string Node::Text() const {
     CBstr text;
     Check(m_node->get_text(text.Receive()), "node text");
     return text.Ansi();
+}
+
+std::string Node::Value(bool* exact) const {
+    VARIANT value;
+    ::VariantInit(&value);
+    Check(m_node->get_nodeValue(&value), "node value");
+    CBstr text;
+    if (V_VT(&value) == VT_BSTR) {
+        *text.Receive() = V_BSTR(&value); // the CBstr frees it
+    } else {
+        ::VariantClear(&value);
+    }
+    return text.Ansi(exact);
 }
 
 Node Node::FirstChild() const {
@@ -208,9 +204,26 @@ long Document::ParseErrorCode() const {
     return code;
 }
 
-void Document::Save(const std::string& path) const {
-    const CBstr bpath(path);
-    Check(m_doc->save(StringVariant(bpath)), "save");
+std::string Document::SaveToBytes() const {
+    ComPtr<IStream> stream;
+    Check(::CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()), "memory stream");
+    VARIANT target;
+    ::VariantInit(&target);
+    V_VT(&target) = VT_UNKNOWN;
+    V_UNKNOWN(&target) = stream.Get(); // borrowed: the ComPtr keeps the reference
+    Check(m_doc->save(target), "save");
+
+    STATSTG stat = {};
+    Check(stream->Stat(&stat, STATFLAG_NONAME), "stream size");
+    LARGE_INTEGER start = {};
+    Check(stream->Seek(start, STREAM_SEEK_SET, nullptr), "stream rewind");
+    std::string bytes(static_cast<std::size_t>(stat.cbSize.QuadPart), '\0');
+    ULONG got = 0;
+    if (!bytes.empty()) {
+        Check(stream->Read(&bytes[0], static_cast<ULONG>(bytes.size()), &got), "stream read");
+    }
+    bytes.resize(got);
+    return bytes;
 }
 
 Node Document::DocumentElement() const {

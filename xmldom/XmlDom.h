@@ -20,9 +20,6 @@ private:
     HRESULT m_hr;
 };
 
-std::wstring ToWide(const std::string& ansi);
-std::string ToAnsi(const wchar_t* wide, int length = -1);
-
 class Node;
 
 // The attributes of a node, in document order.
@@ -48,8 +45,11 @@ public:
 
     bool IsElement() const;
     std::string Name() const;
-    // An attribute's value, or an element's text content.
+    // An element's text content (white space normalised by the DOM).
     std::string Text() const;
+    // An attribute's value exactly as stored; exact (when given) tells whether it has an exact
+    // counterpart in the ANSI code page.
+    std::string Value(bool* exact = nullptr) const;
     Node FirstChild() const;
     Node NextSibling() const;
     AttributeMap Attributes() const;
@@ -73,7 +73,8 @@ public:
     bool Load(const std::string& path) const;
     // The parse error code of the last load (0 when none).
     long ParseErrorCode() const;
-    void Save(const std::string& path) const;
+    // The document as MSXML writes it to a file.
+    std::string SaveToBytes() const;
 
     Node DocumentElement() const;
     Node CreateElement(const std::string& name) const;

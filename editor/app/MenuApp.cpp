@@ -3,13 +3,16 @@
 #include "CmdLineSplitter.h"
 #include "MainDlg.h"
 #include "MenuData.h"
+#include "ScopedHandle.h"
 #include "resource.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -40,8 +43,48 @@ std::string SystemMessage(DWORD code) {
     return message;
 }
 
-void ReportSaveFailure(const std::string& path, DWORD code) {
-    ShowErrorBox("Your changes could not be saved to\n" + path + "\n\n" + SystemMessage(code));
+std::string SaveFailure(const std::string& path, DWORD code) {
+    return "Your changes could not be saved to\n" + path + "\n\n" + SystemMessage(code);
+}
+
+// The size of a file, or -1 when it cannot be read.
+LONGLONG FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+enum class BackupResult { Copied, OlderCopyKept, Failed };
+
+// Keeps the file as "<file>.bak": copied beside it, then moved over an older backup in one
+// step, so a failed copy never destroys the previous backup. An empty file is not worth a
+// backup that would replace a non-empty one.
+BackupResult BackUpFile(const std::string& path, DWORD& error) {
+    const std::string backup = path + ".bak";
+    if (FileSize(path) == 0 && FileSize(backup) > 0) {
+        return BackupResult::OlderCopyKept;
+    }
+    const std::string temp = backup + ".new";
+    if (::CopyFileA(path.c_str(), temp.c_str(), FALSE) &&
+        ::MoveFileExA(temp.c_str(), backup.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return BackupResult::Copied;
+    }
+    error = ::GetLastError();
+    ::DeleteFileA(temp.c_str());
+    return BackupResult::Failed;
+}
+
+// Whether "menu.dat" holds exactly these records, as the writer would write them.
+bool MenuDataMatches(const std::string& path, const MenuItemList& items) {
+    MenuItemList onDisk;
+    if (FileSize(path) != static_cast<LONGLONG>(4 + items.size() * sizeof(MenuItem)) ||
+        ReadMenuData(path.c_str(), onDisk) != 1 || onDisk.size() != items.size()) {
+        return false;
+    }
+    return std::memcmp(onDisk.data(), items.data(), items.size() * sizeof(MenuItem)) == 0;
 }
 
 } // namespace
@@ -74,14 +117,7 @@ BOOL CMenuApp::InitInstance() {
 
     ::CoInitialize(nullptr);
     InitAppFolder();
-
-    const int loaded = LoadConfig(kConfigName);
-    if (loaded < 0) {
-        ShowErrorBox("Invalid config file.");
-    }
-    if (loaded <= 0) {
-        BackUpRejectedConfig();
-    }
+    LoadConfiguration();
 
     RegisterDialogClass();
     CreateMainDlg();
@@ -99,15 +135,69 @@ BOOL CMenuApp::InitInstance() {
 }
 
 void CMenuApp::InitAppFolder() {
-    // A launcher normally passes the full path; otherwise, or when it is too long, the
-    // program's own path tells.
+    // A launcher normally passes the full path. A relative one would follow the current folder,
+    // which the file dialog may change; a path too long for the folder buffer cannot be used.
+    // The program's own path tells in both cases.
     const std::string folder = AppFolderFromCommandLine(::GetCommandLineA());
-    if (folder.empty() || !SetAppFolder(folder)) {
-        char module[MAX_PATH] = {};
-        ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-        const char* begin = module;
-        const char* slash = std::strrchr(begin, '\\');
-        SetAppFolder(std::string(begin, slash != nullptr ? slash : begin));
+    const bool absolute =
+        folder.size() >= 2 && ((folder[1] == ':' && folder.size() >= 3 && folder[2] == '\\') ||
+                               (folder[0] == '\\' && folder[1] == '\\'));
+    if (absolute && SetAppFolder(folder)) {
+        return;
+    }
+    char module[MAX_PATH + 1] = {};
+    const DWORD len = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    const char* slash = len < MAX_PATH ? std::strrchr(module, '\\') : nullptr;
+    if (slash == nullptr ||
+        !SetAppFolder(std::string(module, static_cast<std::size_t>(slash - module)))) {
+        ShowErrorBox("The path of the program's folder is too long (at most 255 characters).\n"
+                     "Move the program to a shorter path: changes cannot be saved here.");
+    }
+}
+
+void CMenuApp::LoadConfiguration() {
+    ConfigLoadNotes notes;
+    const int loaded = LoadConfig(kConfigName, &notes);
+    if (loaded < 0) {
+        ShowErrorBox("Invalid config file.");
+    }
+    std::string path;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (AppFilePath(kConfigName, path)) {
+        attributes = ::GetFileAttributesA(path.c_str());
+    }
+    const bool exists =
+        attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    m_bListIsAuthoritative = loaded == 1;
+    if (exists && (loaded <= 0 || notes.inexactText)) {
+        // The file is about to be rewritten with what the editor understood of it.
+        DWORD error = ERROR_SUCCESS;
+        const BackupResult backup = BackUpFile(path, error);
+        m_bKeepConfigFile = backup == BackupResult::Failed;
+        std::string found;
+        if (loaded == 0) {
+            found = "The settings file\n" + path +
+                    "\ncould not be read, so the editor starts with an empty list.";
+        } else if (loaded > 0) {
+            found = "Some titles or paths in\n" + path +
+                    "\nhave characters that this system's code page cannot show; they appear "
+                    "as \"?\".";
+        }
+        if (backup == BackupResult::Failed) {
+            const std::string reason = "It could not be kept as Config.xml.bak (" +
+                                       SystemMessage(error) +
+                                       "), so it is left as it is and will not be overwritten.";
+            ShowErrorBox(found.empty() ? reason : found + "\n\n" + reason);
+        } else if (!found.empty()) {
+            ShowErrorBox(found + (backup == BackupResult::Copied
+                                      ? "\n\nThe original file is kept as Config.xml.bak."
+                                      : "\n\nThe earlier copy in Config.xml.bak is kept."));
+        }
+    }
+    if (g_appConfig.Items.size() > static_cast<std::size_t>(menudata::kMaxRecords)) {
+        ShowErrorBox("Config.xml holds " + std::to_string(g_appConfig.Items.size()) +
+                     " entries. All of them stay in the list, but only the first 26 appear in "
+                     "the context menu.");
     }
 }
 
@@ -128,34 +218,53 @@ void CMenuApp::CreateMainDlg() {
     }
 }
 
-void CMenuApp::BackUpRejectedConfig() {
-    std::string path;
-    if (AppFilePath(kConfigName, path) &&
-        ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        m_bConfigBackedUp = ::CopyFileA(path.c_str(), (path + ".bak").c_str(), FALSE) != FALSE;
+void CMenuApp::SaveFiles(std::vector<std::string>& reports) {
+    std::string configPath;
+    AppFilePath(kConfigName, configPath);
+    const std::string shownConfig = configPath.empty() ? kConfigName : configPath;
+    if (m_bKeepConfigFile) {
+        reports.push_back("Your changes were not saved to\n" + shownConfig +
+                          "\n\nThat file could not be read or kept as Config.xml.bak, so it is "
+                          "left as it is.");
+    } else {
+        HRESULT configError = S_OK;
+        if (!SaveConfig(kConfigName, &configError)) {
+            reports.push_back(SaveFailure(shownConfig, static_cast<DWORD>(configError)));
+        }
+    }
+
+    // The menu shows at most 26 entries; the rest stay in "Config.xml" only. A file that does
+    // not hold the list (a write that was killed or refused) is repaired at every exit.
+    const std::size_t shown =
+        std::min(g_appConfig.Items.size(), static_cast<std::size_t>(menudata::kMaxRecords));
+    const MenuItemList menu(g_appConfig.Items.begin(), g_appConfig.Items.begin() + shown);
+    std::string dataPath;
+    if (!AppFilePath(kMenuDataName, dataPath)) {
+        if (g_bListModified) {
+            reports.push_back(
+                SaveFailure(AppFolder() + "\\" + kMenuDataName, ERROR_FILENAME_EXCED_RANGE));
+        }
+        return;
+    }
+    const bool authoritative = g_bListModified || m_bListIsAuthoritative;
+    if (authoritative && (g_bListModified || !MenuDataMatches(dataPath, menu)) &&
+        !WriteMenuData(dataPath.c_str(), menu)) {
+        reports.push_back(SaveFailure(dataPath, ::GetLastError()));
     }
 }
 
 int CMenuApp::ExitInstance() {
     if (m_bFirstInstance) {
-        std::string configPath;
-        AppFilePath(kConfigName, configPath);
-        HRESULT configError = S_OK;
-        if (!SaveConfig(kConfigName, &configError)) {
-            ReportSaveFailure(configPath.empty() ? kConfigName : configPath,
-                              static_cast<DWORD>(configError));
-        }
-        if (g_bListModified) {
-            std::string dataPath;
-            if (!AppFilePath(kMenuDataName, dataPath)) {
-                ReportSaveFailure(AppFolder() + "\\" + kMenuDataName, ERROR_FILENAME_EXCED_RANGE);
-            } else if (!WriteMenuData(dataPath.c_str(), g_appConfig.Items)) {
-                ReportSaveFailure(dataPath, ::GetLastError());
-            }
-        }
+        std::vector<std::string> reports;
+        SaveFiles(reports);
         if (m_pMainWnd != nullptr) {
             m_pMainWnd->DestroyWindow(); // the dialog deletes itself
             m_pMainWnd = nullptr;
+        }
+        // Only now: while the main window lives, a message box would let it take more edits
+        // that nothing saves any more.
+        for (const std::string& report : reports) {
+            ShowErrorBox(report);
         }
     }
     return CWinApp::ExitInstance();

@@ -4,6 +4,7 @@
 #include "WinApp.h"
 
 #include <string>
+#include <vector>
 
 class CMenuApp : public CWinApp {
 public:
@@ -19,10 +20,17 @@ public:
     BOOL m_bFirstInstance = FALSE;
 
 private:
-    // "Config.xml" existed but could not be used: it is kept as "Config.xml.bak".
-    void BackUpRejectedConfig();
+    // Loads "Config.xml", keeps a copy of a file it cannot use faithfully and says what it found.
+    void LoadConfiguration();
+    // Writes "Config.xml" and, where it does not match the list, "menu.dat"; each failure adds
+    // a report for the user.
+    void SaveFiles(std::vector<std::string>& reports);
 
-    bool m_bConfigBackedUp = false;
+    // "Config.xml" could not be used and could not be kept as "Config.xml.bak": it is the only
+    // copy of what it holds, so it is never overwritten.
+    bool m_bKeepConfigFile = false;
+    // The list came from a usable "Config.xml" (or was edited), so "menu.dat" must follow it.
+    bool m_bListIsAuthoritative = false;
 };
 
 // The system message box used before the main window exists and after it is gone.

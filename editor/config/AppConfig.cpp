@@ -1,4 +1,5 @@
 #include "AppConfig.h"
+#include "ScopedHandle.h"
 #include "XmlDom.h"
 
 #include <cstdio>
@@ -25,17 +26,18 @@ std::string FormatInt(long long value) {
 
 enum class Section { None, Setting, Menu };
 
-void ReadSetting(const xmldom::Node& child) {
+void ReadSetting(const xmldom::Node& child, AppConfig& config) {
     const std::string name = child.Name();
     if (name == "SkinType") {
-        g_appConfig.SkinType = std::atoi(child.Text().c_str());
+        config.SkinType = std::atoi(child.Text().c_str());
     } else if (name == "Col0Width") {
-        g_appConfig.Col0Width = std::atoi(child.Text().c_str());
+        config.Col0Width = std::atoi(child.Text().c_str());
     }
 }
 
-// Any element with both attributes is an entry, whatever its name.
-void ReadItem(const xmldom::Node& child) {
+// Any element with both attributes is an entry, whatever its name. Values are read as stored:
+// a title of spaces stays spaces.
+void ReadItem(const xmldom::Node& child, AppConfig& config, ConfigLoadNotes& notes) {
     MenuItem item{};
     bool hasTitle = false, hasPath = false;
     const xmldom::AttributeMap attributes = child.Attributes();
@@ -43,20 +45,27 @@ void ReadItem(const xmldom::Node& child) {
     for (long i = 0; i < count && !(hasTitle && hasPath); ++i) {
         const xmldom::Node attribute = attributes.Item(i);
         const std::string name = attribute.Name();
-        if (name == "MenuTitle") {
-            AssignField(item.MenuTitle, attribute.Text());
+        const bool title = name == "MenuTitle", path = name == "FilePath";
+        if (!title && !path) {
+            continue;
+        }
+        bool exact = true;
+        const std::string value = attribute.Value(&exact);
+        notes.inexactText |= !exact;
+        if (title) {
+            AssignField(item.MenuTitle, value);
             hasTitle = true;
-        } else if (name == "FilePath") {
-            AssignField(item.FilePath, attribute.Text());
+        } else {
+            AssignField(item.FilePath, value);
             hasPath = true;
         }
     }
     if (hasTitle && hasPath) {
-        g_appConfig.Items.push_back(item);
+        config.Items.push_back(item);
     }
 }
 
-int ReadDocument(const xmldom::Document& doc) {
+int ReadDocument(const xmldom::Document& doc, AppConfig& config, ConfigLoadNotes& notes) {
     const xmldom::Node root = doc.DocumentElement();
     if (!root) {
         return 0;
@@ -65,7 +74,7 @@ int ReadDocument(const xmldom::Document& doc) {
     const long count = attributes.Length();
     for (long i = 0; i < count; ++i) {
         const xmldom::Node attribute = attributes.Item(i);
-        if (attribute.Name() == "App" && attribute.Text() != kAppName) {
+        if (attribute.Name() == "App" && attribute.Value() != kAppName) {
             return -1;
         }
     }
@@ -91,9 +100,9 @@ int ReadDocument(const xmldom::Document& doc) {
                 continue;
             }
             if (section == Section::Setting) {
-                ReadSetting(entry);
+                ReadSetting(entry, config);
             } else {
-                ReadItem(entry);
+                ReadItem(entry, config, notes);
             }
         }
     }
@@ -115,6 +124,9 @@ const std::string& AppFolder() {
 }
 
 bool AppFilePath(const char* name, std::string& path) {
+    if (s_appFolder.empty()) {
+        return false; // never resolve against the current drive's root
+    }
     std::string full = s_appFolder + "\\" + name;
     if (full.size() > kMaxPath) {
         return false;
@@ -123,7 +135,10 @@ bool AppFilePath(const char* name, std::string& path) {
     return true;
 }
 
-int LoadConfig(const char* name) {
+int LoadConfig(const char* name, ConfigLoadNotes* notes) {
+    ConfigLoadNotes ignored;
+    ConfigLoadNotes& found = notes != nullptr ? *notes : ignored;
+    found = ConfigLoadNotes{};
     if (name == nullptr || *name == '\0') {
         return -1;
     }
@@ -137,12 +152,79 @@ int LoadConfig(const char* name) {
             doc.ParseErrorCode();
             return 0;
         }
-        return ReadDocument(doc);
+        return ReadDocument(doc, g_appConfig, found);
     } catch (const std::exception&) {
         // Whatever was read before the failure stays.
         return -1;
     }
 }
+
+namespace {
+
+bool SameConfig(const AppConfig& a, const AppConfig& b) {
+    if (a.SkinType != b.SkinType || a.Col0Width != b.Col0Width ||
+        a.Items.size() != b.Items.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.Items.size(); ++i) {
+        if (FieldText(a.Items[i].MenuTitle) != FieldText(b.Items[i].MenuTitle) ||
+            FieldText(a.Items[i].FilePath) != FieldText(b.Items[i].FilePath)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+HRESULT LastError() {
+    const DWORD error = ::GetLastError();
+    return HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+}
+
+// Writes bytes as a new file and makes sure they reached the disk.
+HRESULT WriteNewFile(const std::string& path, const std::string& bytes) {
+    CScopedHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return LastError();
+    }
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) ||
+        written != bytes.size()) {
+        return LastError();
+    }
+    if (!::FlushFileBuffers(file.Get())) {
+        return LastError();
+    }
+    return S_OK;
+}
+
+// The document is written beside the old one, read back, and only then put in its place in
+// one step: a crash or a full disk at any moment leaves either the old or the new file whole.
+HRESULT ReplaceWithVerifiedCopy(const std::string& path, const std::string& bytes,
+                                const AppConfig& expected) {
+    const std::string temp = path + ".new";
+    HRESULT hr = WriteNewFile(temp, bytes);
+    if (SUCCEEDED(hr)) {
+        AppConfig written;
+        ConfigLoadNotes notes;
+        const xmldom::Document check = xmldom::Document::Create();
+        if (!check.Load(temp) || ReadDocument(check, written, notes) != 1 ||
+            !SameConfig(written, expected)) {
+            hr = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+        }
+    }
+    if (SUCCEEDED(hr) && !::MoveFileExA(temp.c_str(), path.c_str(),
+                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        hr = LastError();
+    }
+    if (FAILED(hr)) {
+        ::DeleteFileA(temp.c_str());
+    }
+    return hr;
+}
+
+} // namespace
 
 bool SaveConfig(const char* name, HRESULT* error) {
     HRESULT ignored;
@@ -185,8 +267,8 @@ bool SaveConfig(const char* name, HRESULT* error) {
             menu.AppendChild(item);
         }
 
-        doc.Save(path);
-        return true;
+        reason = ReplaceWithVerifiedCopy(path, doc.SaveToBytes(), g_appConfig);
+        return SUCCEEDED(reason);
     } catch (const xmldom::XmlError& e) {
         reason = e.Result();
         return false;

@@ -108,7 +108,7 @@ void CMainDlg::FillList() {
     InitListColumns();
     m_nCurItem = -1;
     ::EnableWindow(GetDlgItem(IDC_EDIT_PATH), FALSE);
-    m_btnDelete.EnableWindow(FALSE);
+    EnableDelete(false);
     for (const MenuItem& item : g_appConfig.Items) {
         const int row = m_listItems.GetItemCount();
         m_listItems.InsertItem(row, std::string(FieldText(item.MenuTitle)));
@@ -118,17 +118,32 @@ void CMainDlg::FillList() {
 
 LRESULT CMainDlg::OnItemChangingList(NMHDR* hdr) {
     const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
+    // Moving the selection, the list view may report the old row's loss only after the new row
+    // became selected and focused: another row losing its state leaves the tracking alone.
+    const bool lossOnly = (change->uNewState & ~change->uOldState) == 0;
+    if (change->iItem >= 0 && change->iItem != m_nCurItem && m_nCurItem != -1 && lossOnly) {
+        return 0;
+    }
     if (change->uNewState == (LVIS_SELECTED | LVIS_FOCUSED)) {
         m_nCurItem = change->iItem;
         m_strTitle = m_listItems.GetItemText(m_nCurItem, 0);
         m_strPath = m_listItems.GetItemText(m_nCurItem, 1);
         UpdateData(FALSE);
-        m_btnDelete.EnableWindow(TRUE);
+        EnableDelete(true);
     } else {
         m_nCurItem = -1;
-        m_btnDelete.EnableWindow(FALSE);
+        EnableDelete(false);
     }
     return 0; // allow the change
+}
+
+void CMainDlg::EnableDelete(bool enable) {
+    // Disabling the focused button would leave no focus, and with it no keyboard at all: hand
+    // the focus to the list first.
+    if (!enable && ::GetFocus() == m_btnDelete.m_hWnd) {
+        ::SetFocus(m_listItems.m_hWnd);
+    }
+    m_btnDelete.EnableWindow(enable ? TRUE : FALSE);
 }
 
 void CMainDlg::ShowMessage(const std::string& text) {
@@ -154,8 +169,14 @@ void CMainDlg::OnSelectFilePath() {
         ShowMessage("The menu holds at most 26 items.");
         return;
     }
-    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, nullptr);
+    // The dialog must not move the current folder: nothing of ours may depend on it.
+    CFileDialog dialog(TRUE, nullptr, nullptr,
+                       OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR, nullptr);
     if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    if (!dialog.IsPathNameExact()) {
+        ShowMessage("The path has characters that the menu cannot store.");
         return;
     }
     const std::string path = dialog.GetPathName();
@@ -198,7 +219,7 @@ void CMainDlg::OnDelete() {
     }
     m_listItems.DeleteItem(m_nCurItem);
     m_nCurItem = -1;
-    m_btnDelete.EnableWindow(FALSE);
+    EnableDelete(false);
     m_strTitle.clear();
     m_strPath.clear();
     UpdateData(FALSE);

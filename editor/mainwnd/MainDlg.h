@@ -53,6 +53,7 @@ private:
     // Refuses what "menu.dat" cannot hold, in the editor's own message box.
     bool CanStoreEntry(const std::string& title, const std::string& path);
     void ShowMessage(const std::string& text);
+    void EnableDelete(bool enable);
 
     static const MsgMapEntry<CMainDlg> s_messageMap[];
 };

@@ -168,30 +168,70 @@ TEST_F(ConfigTest, SaveWritesTheExactTree) {
               "(Setting(SkinType{2})(Col0Width{150}))(Menu[Count=0])");
 }
 
-TEST_F(ConfigTest, RoundTripKeepsAnsiTextByteForByte) {
+TEST_F(ConfigTest, RoundTripKeepsTextAsItWasOrSaysItCannot) {
+    // Values are read as stored: white space is not normalised away.
+    g_appConfig.Items = {MakeMenuItem("   ", "C:\\a"), MakeMenuItem(" two  spaces ", "C:\\b")};
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    g_appConfig = AppConfig{};
+    ConfigLoadNotes notes;
+    ASSERT_EQ(LoadConfig("Config.xml", &notes), 1);
+    ASSERT_EQ(g_appConfig.Items.size(), 2u);
+    EXPECT_EQ(Entry(0), "   |C:\\a");
+    EXPECT_EQ(Entry(1), " two  spaces |C:\\b");
+    EXPECT_FALSE(notes.inexactText);
+
+    // Text without a counterpart in the code page is loaded, but the load says so.
+    g_appConfig = AppConfig{};
+    ASSERT_EQ(LoadText("<Config><Menu><Item MenuTitle=\"\xE6\x97\xA5\xE6\x9C\xAC\" "
+                       "FilePath=\"C:\\x\"/></Menu></Config>"),
+              1);
+    ASSERT_EQ(LoadConfig("Config.xml", &notes), 1);
+    EXPECT_TRUE(notes.inexactText);
+
     if (::GetACP() != 1252) {
-        GTEST_SKIP() << "needs the Western code page, this system uses " << ::GetACP();
+        GTEST_SKIP() << "the rest needs the Western code page, this system uses " << ::GetACP();
     }
     const std::string title = "Caf\xE9", path = "C:\\\xDCn\xEF"
                                                 "code\\r\xE9sum\xE9.txt";
+    g_appConfig = AppConfig{};
     g_appConfig.Items = {MakeMenuItem(title, path)};
     g_appConfig.SkinType = 1;
     ASSERT_TRUE(SaveConfig("Config.xml"));
 
     g_appConfig = AppConfig{};
-    ASSERT_EQ(LoadConfig("Config.xml"), 1);
+    ASSERT_EQ(LoadConfig("Config.xml", &notes), 1);
     ASSERT_EQ(g_appConfig.Items.size(), 1u);
     EXPECT_EQ(std::string(FieldText(g_appConfig.Items[0].MenuTitle)), title);
     EXPECT_EQ(std::string(FieldText(g_appConfig.Items[0].FilePath)), path);
     EXPECT_EQ(g_appConfig.SkinType, 1);
+    EXPECT_FALSE(notes.inexactText);
 }
 
-TEST_F(ConfigTest, FailedSaveReportsFalseAndWritesNothing) {
+TEST_F(ConfigTest, FailedSaveReportsFalseAndLeavesTheOldFileAlone) {
+    const std::string old = "<Config App=\"Qarvo Context Menu\"><Menu><Item MenuTitle=\"a\" "
+                            "FilePath=\"C:\\a\"/></Menu></Config>";
+    ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), old));
+    g_appConfig.Items = {MakeMenuItem("b", "C:\\b")};
+    // The new copy cannot be written beside the old one: the old file stays whole.
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("Config.xml.new").c_str(), nullptr));
+    HRESULT reason = S_OK;
+    EXPECT_FALSE(SaveConfig("Config.xml", &reason));
+    EXPECT_TRUE(FAILED(reason));
+    EXPECT_EQ(ReadFileBytes(dir.File("Config.xml")), old);
+    ASSERT_TRUE(::RemoveDirectoryA(dir.File("Config.xml.new").c_str()));
+    // Written, read back and put in place, with nothing left beside it.
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    EXPECT_NE(ReadFileBytes(dir.File("Config.xml")).find("MenuTitle=\"b\""), std::string::npos);
+    EXPECT_FALSE(FileExists(dir.File("Config.xml.new")));
+
+    // A folder in the way of the file itself: refused, and nothing is left behind.
+    ASSERT_TRUE(::DeleteFileA(dir.File("Config.xml").c_str()));
     ASSERT_TRUE(::CreateDirectoryA(dir.File("Config.xml").c_str(), nullptr));
     EXPECT_FALSE(SaveConfig("Config.xml"));
     EXPECT_FALSE(SaveConfig(nullptr));
     EXPECT_FALSE(SaveConfig(""));
     EXPECT_FALSE(FileExists(dir.File("Config.xml\\Config.xml")));
+    EXPECT_FALSE(FileExists(dir.File("Config.xml.new")));
 
     // A folder whose "\Config.xml" would not fit the 256-byte buffer: refused, not truncated.
     std::string folder = dir.Path() + "\\" + std::string(246 - dir.Path().size() - 1, 'f');

@@ -47,7 +47,7 @@ void MainDlgTest::Pump() {
     }
 }
 
-std::string MainDlgTest::AddThroughFileDialog(const std::string& path) {
+std::string MainDlgTest::AddThroughFileDialog(const std::wstring& path) {
     std::string message;
     std::atomic<bool> done{false};
     std::thread driver([&] {

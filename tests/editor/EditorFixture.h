@@ -2,6 +2,7 @@
 // configuration in a temporary application folder.
 #pragma once
 
+#include "AnsiText.h"
 #include "AppConfig.h"
 #include "MainDlg.h"
 #include "MenuApp.h"
@@ -22,7 +23,10 @@ protected:
     void OpenMainDialog(const MenuItemList& items = {}, int col0Width = 150);
     // Runs OnSelectFilePath while a second thread answers the file dialog with path, and
     // then any message box; returns the message box's text, or "" when none came.
-    std::string AddThroughFileDialog(const std::string& path);
+    std::string AddThroughFileDialog(const std::wstring& path);
+    std::string AddThroughFileDialog(const std::string& path) {
+        return AddThroughFileDialog(win32::ToWide(path));
+    }
     void SelectRow(int row);
     std::string Row(int row) const;
     int RowCount() const { return dlg->m_listItems.GetItemCount(); }

@@ -1,4 +1,5 @@
 // Menu.exe as a process started from a temporary application folder, driven from outside.
+#include "AnsiText.h"
 #include "EditorProcess.h"
 #include "MenuData.h"
 #include "ShellHost.h"
@@ -23,6 +24,12 @@ const char kSeededConfig[] =
     "</Setting><Menu Count=\"2\"><Item MenuTitle=\"a.txt\" FilePath=\"C:\\Docs\\a.txt\"/>"
     "<Item MenuTitle=\"b.exe\" FilePath=\"C:\\Tools\\b.exe\"/></Menu></Config>";
 
+FILETIME LastWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
 class EditorProcessTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(InstallIn(dir.Path())); }
@@ -37,7 +44,7 @@ protected:
         const int before = RowCount(mainWindow);
         PressButton(mainWindow, 1006);
         HWND fileDialog = ui::WaitForFileDialog();
-        return fileDialog != nullptr && ui::ChooseFile(fileDialog, path) &&
+        return fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)) &&
                ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
     }
 
@@ -48,6 +55,7 @@ protected:
 
 TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero) {
     const char* ways[] = {"WM_CLOSE", "Exit button", "system menu Close", "Alt+F4"};
+    FILETIME firstWrite = {};
     for (int way = 0; way < 4; ++way) {
         SCOPED_TRACE(ways[way]);
         ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), kSeededConfig));
@@ -71,11 +79,18 @@ TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero
             break;
         }
         EXPECT_EQ(editor.WaitForExit(), 0u);
-        // Rewritten by the editor (the seed had no Author), the entries kept, no menu.dat.
+        // Rewritten by the editor (the seed had no Author), the entries kept.
         EXPECT_NE(Config().find("Author=\"Qarvo Software\""), std::string::npos) << Config();
         EXPECT_NE(Config().find("MenuTitle=\"b.exe\""), std::string::npos);
         EXPECT_NE(Config().find("<Col0Width>140</Col0Width>"), std::string::npos);
-        EXPECT_FALSE(FileExists(dir.File("menu.dat")));
+        // The menu lacked the list, so the first exit wrote it; later exits found it right
+        // and left it alone.
+        EXPECT_EQ(ReadFileBytes(dir.File("menu.dat")).size(), 4u + 2 * 384);
+        const FILETIME written = LastWriteTime(dir.File("menu.dat"));
+        if (way == 0) {
+            firstWrite = written;
+        }
+        EXPECT_EQ(::CompareFileTime(&written, &firstWrite), 0);
     }
 }
 
@@ -115,9 +130,14 @@ TEST_F(EditorProcessTest, RejectedConfigurationIsReportedOnceAndKeptAsBackup) {
     EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), rejected);
     EXPECT_NE(Config().find("App=\"Qarvo Context Menu\""), std::string::npos);
 
-    // A file that is not XML at all is kept too, without a message.
+    // A file that is not XML at all is kept too, and the user is told where.
     ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), "not xml"));
     EditorProcess again(dir.Path());
+    box = again.WaitForErrorBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(ChildTexts(box).find("could not be read"), std::string::npos) << ChildTexts(box);
+    EXPECT_NE(ChildTexts(box).find("kept as Config.xml.bak"), std::string::npos);
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     main = again.WaitForMainWindow();
     ASSERT_NE(main, nullptr);
     ::PostMessageA(main, WM_CLOSE, 0, 0);
@@ -152,6 +172,7 @@ TEST_F(EditorProcessTest, FailedSavesAtExitAreReported) {
     for (const char* file : {"Config.xml", "menu.dat"}) {
         HWND box = editor.WaitForErrorBox();
         ASSERT_NE(box, nullptr) << file;
+        EXPECT_FALSE(::IsWindow(main)) << "reported once the main window is gone";
         EXPECT_NE(ChildTexts(box).find(dir.File(file)), std::string::npos) << ChildTexts(box);
         ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ui::WaitUntil([&] { return !::IsWindow(box); });

@@ -7,6 +7,10 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <new>
+#include <vector>
+
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
@@ -14,6 +18,12 @@ namespace {
 
 MenuItemList TwoItems() {
     return {MakeMenuItem("a.txt", "C:\\Docs\\a.txt"), MakeMenuItem("b.exe", "C:\\Tools\\b.exe")};
+}
+
+POINT Centre(HWND hwnd) {
+    RECT rc;
+    ::GetWindowRect(hwnd, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
 
 bool QuitPosted() {
@@ -74,6 +84,10 @@ TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
     OpenMainDialog(TwoItems(), 120);
     HWND hwnd = dlg->m_hWnd;
     EXPECT_TRUE(::IsWindowVisible(hwnd)) << "shown by the timer after initialisation";
+    MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
+    ::GetMonitorInfoA(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    EXPECT_NEAR(Centre(hwnd).x, (monitor.rcWork.left + monitor.rcWork.right) / 2, 2);
+    EXPECT_NEAR(Centre(hwnd).y, (monitor.rcWork.top + monitor.rcWork.bottom) / 2, 2);
     EXPECT_EQ(ui::Text(hwnd), "Qarvo Context Menu");
     EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0), "a.txt|C:\\Docs\\a.txt");
@@ -150,6 +164,20 @@ TEST_F(MainDlgTest, EntriesThatCannotBeStoredAreRefused) {
     longPath += "\\file.txt";
     EXPECT_EQ(AddThroughFileDialog(longPath),
               "The file path is too long for the menu (at most 255 characters).");
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_FALSE(g_bListModified);
+}
+
+TEST_F(MainDlgTest, PathOutsideTheCodePageIsRefused) {
+    const std::wstring name = L"\u65E5\u672C\u8A9E.txt";
+    std::string ansi;
+    if (win32::ToAnsiExact(name.c_str(), -1, ansi)) {
+        GTEST_SKIP() << "this system's code page can store the name";
+    }
+    OpenMainDialog();
+    const std::wstring path = win32::ToWide(dir.Path()) + L"\\" + name;
+    ::CloseHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    EXPECT_EQ(AddThroughFileDialog(path), "The path has characters that the menu cannot store.");
     EXPECT_EQ(RowCount(), 0);
     EXPECT_FALSE(g_bListModified);
 }
@@ -237,6 +265,43 @@ TEST_F(MainDlgTest, AnyOtherStateChangeClearsTracking) {
     EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "a.txt");
 }
 
+TEST_F(MainDlgTest, ClicksAndArrowKeysTrackTheRowTheUserSees) {
+    OpenMainDialog(
+        {MakeMenuItem("r0", "C:\\r0"), MakeMenuItem("r1", "C:\\r1"), MakeMenuItem("r2", "C:\\r2")});
+    const HWND list = dlg->m_listItems.m_hWnd;
+    ::SetFocus(list);
+    const auto click = [&](int row) {
+        RECT rc = {LVIR_LABEL, 0, 0, 0};
+        ::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(&rc));
+        const LPARAM at = MAKELPARAM(rc.left + 5, (rc.top + rc.bottom) / 2);
+        ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+        Pump();
+    };
+    const auto key = [&](WPARAM vk) {
+        ::PostMessageA(list, WM_KEYDOWN, vk, 1);
+        ::PostMessageA(list, WM_KEYUP, vk, 1 | (3u << 30));
+        Pump();
+    };
+    click(0);
+    click(1); // row 0 loses its state after row 1 became selected and focused
+    EXPECT_EQ(dlg->m_nCurItem, 1);
+    EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "r1");
+    key(VK_DOWN);
+    EXPECT_EQ(dlg->m_nCurItem, 2);
+    EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
+    key(VK_UP);
+    EXPECT_EQ(dlg->m_nCurItem, 1);
+
+    // Deleting with the button leaves the keyboard with the list, not with a disabled button.
+    ::SetFocus(dlg->m_btnDelete.m_hWnd);
+    dlg->OnDelete();
+    EXPECT_EQ(RowCount(), 2);
+    EXPECT_EQ(::GetFocus(), list);
+}
+
 TEST_F(MainDlgTest, ClosingHandsRowsAndWidthBackAndPostsQuit) {
     const std::string longTitle(130, 't');
     OpenMainDialog({MakeMenuItem("a", "C:\\a")});
@@ -260,21 +325,70 @@ TEST_F(MainDlgTest, ClosingHandsRowsAndWidthBackAndPostsQuit) {
 
 TEST_F(MainDlgTest, EscapeIsSwallowedAndEnterOpensTheFileDialog) {
     OpenMainDialog(TwoItems());
+    // Every command the dialog receives: the dialog manager would turn the keys into some.
+    static std::vector<WPARAM> s_commands;
+    s_commands.clear();
+    HHOOK hook = ::SetWindowsHookExA(
+        WH_CALLWNDPROC,
+        [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
+            const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lp);
+            if (code == HC_ACTION && call->message == WM_COMMAND &&
+                HIWORD(call->wParam) == BN_CLICKED) {
+                s_commands.push_back(call->wParam);
+            }
+            return ::CallNextHookEx(nullptr, code, wp, lp);
+        },
+        nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+
+    ::SetFocus(dlg->GetDlgItem(1031));
     MSG esc = {dlg->GetDlgItem(1031), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
     EXPECT_TRUE(CWinApp::PreTranslateChain(&esc));
     Pump();
     EXPECT_TRUE(::IsWindowVisible(dlg->m_hWnd));
 
     // Enter on the Delete button opens the file dialog instead; cancel it.
-    std::thread driver([] {
+    bool opened = false;
+    std::thread driver([&opened] {
         if (HWND fd = ui::WaitForFileDialog()) {
+            opened = true;
             ::PostMessageA(fd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         }
     });
+    ::SetFocus(dlg->GetDlgItem(1007));
     MSG enter = {dlg->GetDlgItem(1007), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
     EXPECT_TRUE(CWinApp::PreTranslateChain(&enter));
     driver.join();
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(opened);
     EXPECT_EQ(RowCount(), 2);
+    EXPECT_TRUE(s_commands.empty()) << "no key became a button press";
+}
+
+TEST(MessageLoop, ThrowingKeyHandlerDoesNotEndIt) {
+    // A handler reached from PreTranslateMessage, outside any window procedure.
+    class CThrowingWnd : public CWnd {
+    public:
+        BOOL PreTranslateMessage(MSG*) override { throw std::bad_alloc(); }
+    };
+    class CLoopApp : public CWinApp {
+    public:
+        int ExitInstance() override {
+            exited = true;
+            return CWinApp::ExitInstance();
+        }
+        bool exited = false;
+    };
+    HWND target =
+        ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    CThrowingWnd wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(target));
+    ::PostMessageA(target, WM_KEYDOWN, VK_F1, 0);
+    ::PostQuitMessage(7);
+    CLoopApp loop;
+    EXPECT_EQ(loop.Run(), 7);
+    EXPECT_TRUE(loop.exited) << "the exit saves still run";
+    ::DestroyWindow(target);
 }
 
 TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
@@ -282,6 +396,7 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
     for (int way = 0; way < 4; ++way) {
         std::string caption, text;
         LONG_PTR textStyle = 0;
+        POINT centre = {}, ownerCentre = {};
         std::thread driver([&, way] {
             HWND box = ui::WaitForMessageBox();
             if (box == nullptr) {
@@ -290,6 +405,8 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
             caption = ui::Text(box);
             text = ui::ItemText(box, 1021);
             textStyle = ::GetWindowLongPtrA(::GetDlgItem(box, 1021), GWL_STYLE);
+            centre = Centre(box);
+            ownerCentre = Centre(dlg->m_hWnd);
             switch (way) {
             case 0:
                 ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
@@ -312,6 +429,30 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
         EXPECT_EQ(caption, "Message Box");
         EXPECT_EQ(text, "Hello there");
         EXPECT_EQ(textStyle & SS_TYPEMASK, SS_CENTER);
+        EXPECT_NEAR(centre.x, ownerCentre.x, 2) << "centred on its owner";
+        EXPECT_NEAR(centre.y, ownerCentre.y, 2);
         EXPECT_TRUE(::IsWindowEnabled(dlg->m_hWnd)) << "the owner is enabled again";
     }
+}
+
+TEST_F(MainDlgTest, ClickSentFromOutsideEndsTheMessageBox) {
+    // Sent, as automation tools do, to the only window of the thread, so that no other message
+    // wakes the modal loop by chance. If the loop sleeps on, it is woken here so that the test
+    // fails instead of hanging.
+    std::atomic<bool> ended{false};
+    bool rescued = false;
+    std::thread driver([&] {
+        if (HWND box = ui::WaitForMessageBox()) {
+            ::SendMessageA(box, WM_COMMAND, MAKEWPARAM(1020, BN_CLICKED), 0);
+            if (!ui::WaitUntil([&] { return ended.load(); }, 3000)) {
+                rescued = true;
+                ::PostMessageA(box, WM_NULL, 0, 0);
+            }
+        }
+    });
+    CDlgMsgbx box("Sent", nullptr);
+    EXPECT_EQ(box.DoModal(), IDOK);
+    ended = true;
+    driver.join();
+    EXPECT_FALSE(rescued) << "the modal loop did not notice the sent click";
 }

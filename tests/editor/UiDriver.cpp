@@ -76,7 +76,7 @@ HWND WaitForFileDialog(DWORD timeoutMs) {
         timeoutMs);
 }
 
-bool ChooseFile(HWND fileDialog, const std::string& path) {
+bool ChooseFile(HWND fileDialog, const std::wstring& path) {
     HWND name = ::GetDlgItem(fileDialog, 0x47c); // cmb13, the explorer-style name box
     if (name == nullptr) {
         name = ::GetDlgItem(fileDialog, 0x480); // edt1
@@ -84,7 +84,7 @@ bool ChooseFile(HWND fileDialog, const std::string& path) {
     if (name == nullptr) {
         return false;
     }
-    ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     return ::PostMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                           reinterpret_cast<LPARAM>(::GetDlgItem(fileDialog, IDOK))) != FALSE;
 }

@@ -20,7 +20,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
 
 // The common file dialog: types path as the file name and presses Open.
 HWND WaitForFileDialog(DWORD timeoutMs = 20000);
-bool ChooseFile(HWND fileDialog, const std::string& path);
+bool ChooseFile(HWND fileDialog, const std::wstring& path);
 
 // The editor's own message box: its text, then Enter.
 HWND WaitForMessageBox(DWORD timeoutMs = 20000);

@@ -127,6 +127,8 @@ TEST(WriteMenuData, FileHeldWithoutWriteSharingIsLeftAlone) {
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(other.Valid());
         EXPECT_FALSE(WriteMenuData(path.c_str(), MakeList(1)));
+        // The reason is the file being in use, not a file that "exists".
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         other.Reset();
         EXPECT_EQ(ReadFileBytes(path), original);
     }
