@@ -1,10 +1,12 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
 namespace testing_support {
 
@@ -102,6 +104,63 @@ DWORD RunAndWait(const std::string& commandLine) {
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return code;
+}
+
+namespace {
+
+// Wine starts Unix programs as well; the command line is cut into their arguments by the
+// Windows rules, so only double quotes need escaping inside a quoted argument.
+void RunShell(const std::string& script, const std::vector<std::string>& args) {
+    std::string command = "/bin/sh -c \"";
+    for (char c : script) {
+        command += c == '"' ? std::string("\\\"") : std::string(1, c);
+    }
+    command += "\" sh";
+    for (const std::string& arg : args) {
+        command += " \"" + arg + "\"";
+    }
+    RunAndWait(command);
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    using ToUnix = char*(CDECL*)(const WCHAR*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const std::wstring wide(windowsPath.begin(), windowsPath.end());
+    char* unix = toUnix != nullptr ? toUnix(wide.c_str()) : nullptr;
+    const std::string path = unix != nullptr ? unix : "";
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return path;
+}
+
+} // namespace
+
+int UnixProcessOf(const std::string& programPath) {
+    // A Wine process's first argument is its Windows path. The shell is not waited for by
+    // Wine, so its answer appears in one step when it is complete.
+    TempDir dir;
+    const std::string out = dir.File("pid");
+    RunShell(R"(n=0; for p in /proc/[0-9]*; do )"
+             R"(a=$(tr '\0' '\n' < $p/cmdline 2>/dev/null | head -n 1); )"
+             R"([ "$a" = "$1" ] && n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")",
+             {programPath, UnixPath(out)});
+    WaitForFile(out, 10000);
+    return std::atoi(ReadFileBytes(out).c_str());
+}
+
+void KillUnixProcess(int unixPid) {
+    RunShell("kill -9 " + std::to_string(unixPid), {});
+}
+
+bool WaitForFile(const std::string& path, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (!FileExists(path)) {
+        if (::GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        ::Sleep(10);
+    }
+    return true;
 }
 
 std::string ExeFolder() {

@@ -34,6 +34,15 @@ bool RegKeyExists(HKEY root, const std::string& path);
 // Runs a command line and waits for it; its exit code, or (DWORD)-1 when it could not start.
 DWORD RunAndWait(const std::string& commandLine);
 
+// The Unix process of the Wine program started as programPath (its full Windows path); 0 when
+// none runs.
+int UnixProcessOf(const std::string& programPath);
+// Kills a Unix process with SIGKILL, as a crash or a power cut would: none of its code runs
+// any more. Returns at once; wait for the process to be gone.
+void KillUnixProcess(int unixPid);
+// Waits until path exists; false when it did not appear in time.
+bool WaitForFile(const std::string& path, DWORD timeoutMs);
+
 // Folder of the running test program, and the build's deliverables folder beside it.
 std::string ExeFolder();
 std::string BinFolder();

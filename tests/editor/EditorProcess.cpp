@@ -64,6 +64,20 @@ HWND EditorProcess::WaitForErrorBox(DWORD timeoutMs) const {
         timeoutMs);
 }
 
+std::string EditorProcess::AcknowledgeErrorBoxes(int count) const {
+    std::string texts;
+    for (int i = 0; i < count; ++i) {
+        HWND box = WaitForErrorBox();
+        if (box == nullptr) {
+            break;
+        }
+        texts += ChildTexts(box);
+        ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ui::WaitUntil([&] { return !::IsWindow(box); });
+    }
+    return texts;
+}
+
 DWORD EditorProcess::WaitForExit(DWORD timeoutMs) const {
     ::WaitForSingleObject(m_pi.hProcess, timeoutMs);
     DWORD code = STILL_ACTIVE;

@@ -27,6 +27,9 @@ public:
     HWND WaitForMainWindow() const;
     // A system message box of this process.
     HWND WaitForErrorBox(DWORD timeoutMs = 20000) const;
+    // Waits for count system message boxes one after another, presses OK on each and returns
+    // their texts; stops early when one does not come.
+    std::string AcknowledgeErrorBoxes(int count) const;
     // The exit code, or 259 (still active) when it did not end in time.
     DWORD WaitForExit(DWORD timeoutMs = 20000) const;
 

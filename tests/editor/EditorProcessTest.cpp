@@ -114,35 +114,104 @@ TEST_F(EditorProcessTest, SecondStartRestoresTheFirstAndWritesNothing) {
 TEST_F(EditorProcessTest, RejectedConfigurationIsReportedOnceAndKeptAsBackup) {
     const std::string rejected = "<Config App=\"Another Program\"><Menu><Item MenuTitle=\"x\" "
                                  "FilePath=\"C:\\x\"/></Menu></Config>";
-    ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), rejected));
-    EditorProcess editor(dir.Path());
-    HWND box = editor.WaitForErrorBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(ChildTexts(box).find("Invalid config file."), std::string::npos) << ChildTexts(box);
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // Each file in turn, what the one message at start says, and the backup afterwards. An
+    // empty file is not worth a backup that would replace the earlier one.
+    const struct {
+        std::string file, message, backup;
+    } cases[] = {{rejected, "Invalid config file.", rejected},
+                 {"not xml",
+                  "could not be read, so the editor starts with an empty list.\n\n"
+                  "The original file is kept as Config.xml.bak.",
+                  "not xml"},
+                 {"", "The earlier copy in Config.xml.bak is kept.", "not xml"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), c.file));
+        EditorProcess editor(dir.Path());
+        const std::string start = editor.AcknowledgeErrorBoxes(1);
+        EXPECT_NE(start.find(c.message), std::string::npos) << start;
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        EXPECT_EQ(RowCount(main), 0);
+        EXPECT_EQ(editor.WaitForErrorBox(300), nullptr) << "shown once";
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+        EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), c.backup);
+        EXPECT_NE(Config().find("App=\"Qarvo Context Menu\""), std::string::npos);
+    }
+}
 
+TEST_F(EditorProcessTest, StartUpSaysWhatTheMenuCannotShowAndKeepsEverything) {
+    // A hand-edited file: more entries than the menu holds, one title outside the code page.
+    const std::string title = "\xE6\x97\xA5\xE6\x9C\xAC"; // UTF-8 of two CJK characters
+    std::string xml = "<Config App=\"Qarvo Context Menu\"><Menu>";
+    for (int i = 0; i < 30; ++i) {
+        xml += "<Item MenuTitle=\"" + (i == 0 ? title : "t" + std::to_string(i)) +
+               "\" FilePath=\"C:\\f" + std::to_string(i) + "\"/>";
+    }
+    xml += "</Menu></Config>";
+    ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), xml));
+    std::string ansi;
+    const bool representable = win32::ToAnsiExact(L"\u65E5\u672C", -1, ansi);
+
+    EditorProcess editor(dir.Path());
+    const std::string start = editor.AcknowledgeErrorBoxes(representable ? 1 : 2);
+    EXPECT_NE(start.find("holds 30 entries"), std::string::npos) << start;
+    EXPECT_NE(start.find("only the first 26 appear"), std::string::npos) << start;
+    if (!representable) {
+        EXPECT_NE(start.find("code page"), std::string::npos) << start;
+        EXPECT_NE(start.find("kept as Config.xml.bak"), std::string::npos) << start;
+    }
     HWND main = editor.WaitForMainWindow();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(RowCount(main), 0);
-    EXPECT_EQ(editor.WaitForErrorBox(300), nullptr) << "shown once";
+    EXPECT_EQ(RowCount(main), 30);
     ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(editor.WaitForErrorBox(500), nullptr) << "the capped menu is no failure";
     EXPECT_EQ(editor.WaitForExit(), 0u);
-    EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), rejected);
-    EXPECT_NE(Config().find("App=\"Qarvo Context Menu\""), std::string::npos);
 
-    // A file that is not XML at all is kept too, and the user is told where.
-    ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), "not xml"));
-    EditorProcess again(dir.Path());
-    box = again.WaitForErrorBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(ChildTexts(box).find("could not be read"), std::string::npos) << ChildTexts(box);
-    EXPECT_NE(ChildTexts(box).find("kept as Config.xml.bak"), std::string::npos);
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    main = again.WaitForMainWindow();
+    int items = 0;
+    for (std::size_t at = Config().find("<Item"); at != std::string::npos;
+         at = Config().find("<Item", at + 1)) {
+        ++items;
+    }
+    EXPECT_EQ(items, 30) << "nothing dropped from Config.xml";
+    EXPECT_EQ(ReadFileBytes(dir.File("menu.dat")).size(), 4u + 26 * 384);
+    if (!representable) {
+        EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), xml);
+    }
+}
+
+TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
+    const std::string app = dir.Path() + "\\app", docs = dir.Path() + "\\docs";
+    ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(docs.c_str(), nullptr));
+    ASSERT_TRUE(InstallIn(app));
+    ASSERT_TRUE(WriteFileBytes(docs + "\\n.txt", "n"));
+    EditorProcess shell(dir.Path(), "cmd.exe /c \"cd /d " + dir.Path() + " && app\\Menu.exe\"");
+    HWND main = ui::WaitForWindow("Qarvo.MainDlg", "Qarvo Context Menu");
     ASSERT_NE(main, nullptr);
+    // Started by the shell, not by us: ended here whatever happens.
+    struct CEndEditor {
+        HANDLE process;
+        ~CEndEditor() {
+            if (::WaitForSingleObject(process, 10000) == WAIT_TIMEOUT) {
+                ::TerminateProcess(process, 99);
+            }
+            ::CloseHandle(process);
+        }
+    } editor{::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, WindowProcess(main))};
+    // The user browses into another folder in the file dialog, then picks a file there.
+    PressButton(main, 1006);
+    HWND fileDialog = ui::WaitForFileDialog();
+    ASSERT_NE(fileDialog, nullptr);
+    ASSERT_TRUE(ui::ChooseFile(fileDialog, win32::ToWide(docs)));
+    ::Sleep(300);
+    ASSERT_TRUE(ui::ChooseFile(fileDialog, L"n.txt"));
+    ASSERT_TRUE(ui::WaitUntil([&] { return RowCount(main) == 1; }));
     ::PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(again.WaitForExit(), 0u);
-    EXPECT_EQ(ReadFileBytes(dir.File("Config.xml.bak")), "not xml");
+    EXPECT_EQ(::WaitForSingleObject(editor.process, 10000), WAIT_OBJECT_0) << "no error at exit";
+    EXPECT_NE(ReadFileBytes(app + "\\Config.xml").find("MenuTitle=\"n.txt\""), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(app + "\\menu.dat").size(), 4u + 384);
 }
 
 TEST_F(EditorProcessTest, QuotedProgramPathWithSpaces) {
