@@ -247,7 +247,12 @@ void CMainDlg::OnClose() {
 }
 
 void CMainDlg::OnHelp() {
-    ::ShellExecuteA(nullptr, "open", kHelpFile, nullptr, nullptr, SW_SHOW);
+    // By its full path: a bare name would be looked for in whatever folder the editor was
+    // started from.
+    std::string path;
+    if (AppFilePath(kHelpFile, path)) {
+        ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+    }
 }
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {

@@ -29,12 +29,16 @@ void PressButton(HWND dialog, int id) {
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
-EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine) {
+EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine,
+                             const std::string& startFolder) {
     std::string command = commandLine.empty() ? "\"" + folder + "\\Menu.exe\"" : commandLine;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    m_started = ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 folder.c_str(), &si, &m_pi) != FALSE;
+    // Detached: what the editor starts (the help viewer) would inherit the test's console
+    // streams. Wine hands the error stream on regardless, so tests close such programs too.
+    m_started =
+        ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                         (startFolder.empty() ? folder : startFolder).c_str(), &si, &m_pi) != FALSE;
 }
 
 EditorProcess::~EditorProcess() {

@@ -13,10 +13,12 @@ std::string ChildTexts(HWND hwnd);
 int RowCount(HWND mainWindow);
 void PressButton(HWND dialog, int id);
 
-// Terminated when still running at destruction.
+// Terminated when still running at destruction. Started in startFolder (by default the
+// application folder).
 class EditorProcess {
 public:
-    EditorProcess(const std::string& folder, const std::string& commandLine = "");
+    EditorProcess(const std::string& folder, const std::string& commandLine = "",
+                  const std::string& startFolder = "");
     ~EditorProcess();
     EditorProcess(const EditorProcess&) = delete;
     EditorProcess& operator=(const EditorProcess&) = delete;
