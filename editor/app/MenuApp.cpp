@@ -83,7 +83,9 @@ BOOL CMenuApp::InitInstance() {
         BackUpRejectedConfig();
     }
 
-    RegisterDialogClass();
+    if (RegisterDialogClass()) {
+        LoadSkin(g_appConfig.SkinType);
+    }
     CreateMainDlg();
     if (m_pMainWnd == nullptr) {
         return FALSE;
@@ -157,6 +159,7 @@ int CMenuApp::ExitInstance() {
             m_pMainWnd->DestroyWindow(); // the dialog deletes itself
             m_pMainWnd = nullptr;
         }
+        ReleaseSkin();
     }
     return CWinApp::ExitInstance();
 }
