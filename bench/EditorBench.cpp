@@ -61,9 +61,16 @@ int main(int argc, char** argv) {
     const std::string folder = std::string(temp) + "qarvo-editor-bench";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     const std::string exe = folder + "\\Menu.exe";
-    if (!::CopyFileA(argv[1], exe.c_str(), FALSE)) {
-        std::fprintf(stderr, "cannot copy %s\n", argv[1]);
-        return 1;
+    // The editor as installed: its skin library and the skin of a first start beside it.
+    const std::string bin = std::string(argv[1]).substr(0, std::string(argv[1]).find_last_of('\\'));
+    const char* const files[] = {"Menu.exe", "Skin.dll", "Skin\\Wguang\\skin_wguang.xml"};
+    ::CreateDirectoryA((folder + "\\Skin").c_str(), nullptr);
+    ::CreateDirectoryA((folder + "\\Skin\\Wguang").c_str(), nullptr);
+    for (const char* file : files) {
+        if (!::CopyFileA((bin + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE)) {
+            std::fprintf(stderr, "cannot copy %s from %s\n", file, bin.c_str());
+            return 1;
+        }
     }
 
     const int kRuns = 15;
@@ -100,8 +107,12 @@ int main(int argc, char** argv) {
         }
         std::printf("%8d %22.1f %22.1f\n", entries, Median(start), Median(close));
     }
-    ::DeleteFileA(exe.c_str());
+    for (const char* file : files) {
+        ::DeleteFileA((folder + "\\" + file).c_str());
+    }
     ::DeleteFileA((folder + "\\Config.xml").c_str());
+    ::RemoveDirectoryA((folder + "\\Skin\\Wguang").c_str());
+    ::RemoveDirectoryA((folder + "\\Skin").c_str());
     ::RemoveDirectoryA(folder.c_str());
     return 0;
 }

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Runs the editor with a few sample entries on a private display, saves a screenshot of its
-# window and closes it again. Usage: scripts/editor-screenshot.sh [OUTPUT.png] [APP_FOLDER]
-# Without APP_FOLDER the editor runs from a demo folder with sample entries.
+# window and closes it again.
+# Usage: scripts/editor-screenshot.sh [OUTPUT.png] [APP_FOLDER] [SKIN_NUMBER]
+# Without APP_FOLDER the editor runs from a demo folder with sample entries, in skin
+# SKIN_NUMBER (1 to 4; 2, the default look, when not given).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/editor.png}
 app=${2:-}
+skin=${3:-2}
 cd "$root"
 source scripts/wine-session.sh
 build_and_start_wine "$root"
@@ -13,16 +16,37 @@ build_and_start_wine "$root"
 if [ -z "$app" ]; then
     app="$root/build/demo-editor"
     rm -rf "$app" && mkdir -p "$app"
-    cp build/bin/Menu.exe build/bin/Torlin.dll "$app/"
-    cat > "$app/Config.xml" <<'XML'
-<Config App="Qarvo Context Menu"><Setting><SkinType>2</SkinType><Col0Width>150</Col0Width></Setting><Menu Count="4"><Item MenuTitle="notes.txt" FilePath="C:\Users\Public\Documents\notes.txt"/><Item MenuTitle="Calculator" FilePath="C:\windows\system32\calc.exe"/><Item MenuTitle="build.cmd" FilePath="C:\Projects\Tools\build.cmd"/><Item MenuTitle="Notepad" FilePath="C:\windows\notepad.exe"/></Menu></Config>
+    cp -r build/bin/Menu.exe build/bin/Torlin.dll build/bin/Skin.dll build/bin/Skin "$app/"
+    cat > "$app/Config.xml" <<XML
+<Config App="Qarvo Context Menu"><Setting><SkinType>$skin</SkinType><Col0Width>150</Col0Width></Setting><Menu Count="4"><Item MenuTitle="notes.txt" FilePath="C:\Users\Public\Documents\notes.txt"/><Item MenuTitle="Calculator" FilePath="C:\windows\system32\calc.exe"/><Item MenuTitle="build.cmd" FilePath="C:\Projects\Tools\build.cmd"/><Item MenuTitle="Notepad" FilePath="C:\windows\notepad.exe"/></Menu></Config>
 XML
 fi
 
 "$WINE_BIN" "$app/Menu.exe" &
 editor=$!
-sleep 4
-import -window root -crop 640x460+0+0 "$out"
+# The window appears once the editor has filled it; it is taken when two looks agree.
+window=
+for _ in $(seq 1 200); do
+    info=$(xwininfo -name "Qarvo Context Menu" 2>/dev/null) || true
+    if grep -q "IsViewable" <<<"$info"; then
+        window=$(sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p' <<<"$info")
+        break
+    fi
+    sleep 0.1
+done
+if [ -z "$window" ]; then
+    echo "the editor's window did not appear" >&2
+    exit 1
+fi
+shot=$(mktemp --suffix=.png)
+import -window "$window" "$out"
+for _ in $(seq 1 50); do
+    sleep 0.2
+    import -window "$window" "$shot"
+    [ "$(compare -metric AE "$shot" "$out" null: 2>&1 || true)" = "0" ] && break
+    cp "$shot" "$out"
+done
+rm -f "$shot"
 "$WINE_BIN" taskkill /im Menu.exe >/dev/null 2>&1 || true
 wait "$editor" || true
 echo "Screenshot of the editor: $out"

@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     mingw-w64-x86-64-dev googletest
-    wine wine64 xvfb xauth x11-utils imagemagick
+    wine wine64 xvfb xauth x11-utils imagemagick fonts-dejavu-core
     fp-utils # chmcmd and chmls: the help file Menu.chm
 )
 

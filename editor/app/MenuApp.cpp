@@ -119,7 +119,9 @@ BOOL CMenuApp::InitInstance() {
     InitAppFolder();
     LoadConfiguration();
 
-    RegisterDialogClass();
+    if (RegisterDialogClass()) {
+        LoadSkin(g_appConfig.SkinType);
+    }
     CreateMainDlg();
     if (m_pMainWnd == nullptr) {
         return FALSE;
@@ -261,6 +263,7 @@ int CMenuApp::ExitInstance() {
             m_pMainWnd->DestroyWindow(); // the dialog deletes itself
             m_pMainWnd = nullptr;
         }
+        ReleaseSkin();
         // Only now: while the main window lives, a message box would let it take more edits
         // that nothing saves any more.
         for (const std::string& report : reports) {

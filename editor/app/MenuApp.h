@@ -14,6 +14,10 @@ public:
     void InitAppFolder();
     bool RegisterDialogClass();
     void CreateMainDlg();
+    // Skin n (1 to 4) from the application folder; true when Skin.dll loaded it.
+    bool LoadSkin(int skinType);
+    // Once, at exit, after the main window is gone.
+    void ReleaseSkin();
 
     BOOL m_bSkinLoaded = FALSE;
     HANDLE m_hMutex = nullptr;

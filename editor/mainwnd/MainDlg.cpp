@@ -1,5 +1,6 @@
 #include "MainDlg.h"
 #include "AppConfig.h"
+#include "MenuApp.h"
 #include "DlgMsgbx.h"
 #include "FileDialog.h"
 #include "MenuData.h"
@@ -24,6 +25,7 @@ const MsgMapEntry<CMainDlg> CMainDlg::s_messageMap[] = {
     OnMessage(WM_CLOSE, &CMainDlg::OnClose),
     OnMessage(WM_TIMER, &CMainDlg::OnTimer),
     OnCommand(IDC_HELP_BUTTON, &CMainDlg::OnHelp),
+    OnCommand(IDC_SKINS, &CMainDlg::OnSkins),
     OnCommand(IDC_EXIT, &CMainDlg::OnClose),
     OnCommand(IDC_DELETE, &CMainDlg::OnDelete),
     OnCommand(IDC_SELECT_FILE, &CMainDlg::OnSelectFilePath),
@@ -253,6 +255,21 @@ void CMainDlg::OnHelp() {
     if (AppFilePath(kHelpFile, path)) {
         ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
     }
+}
+
+void CMainDlg::OnSkins() {
+    // 1, 2, 3, 4, 1, ...; a stored value out of range leads to 2.
+    int skin = g_appConfig.SkinType;
+    if (skin < 1 || skin > 4) {
+        skin = 1;
+    }
+    skin = skin % 4 + 1;
+    g_appConfig.SkinType = skin;
+    ShowWindow(SW_MINIMIZE);
+    if (CWinApp* app = AfxGetApp()) {
+        static_cast<CMenuApp*>(app)->LoadSkin(skin);
+    }
+    ShowWindow(SW_RESTORE);
 }
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {

@@ -38,6 +38,7 @@ public:
     LRESULT OnTimer(WPARAM id, LPARAM);
     void OnClose();
     void OnHelp();
+    void OnSkins();
     void OnPaint();
     LRESULT OnQueryDragIcon(WPARAM, LPARAM);
     LRESULT OnSize(WPARAM, LPARAM);

@@ -68,10 +68,6 @@ protected:
         EXPECT_TRUE(SetAppFolder(folder));
         return LoadConfig("Config.xml");
     }
-    static bool Install(const std::string& folder) {
-        return ::CopyFileA((testing_support::BinFolder() + "\\Menu.exe").c_str(),
-                           (folder + "\\Menu.exe").c_str(), FALSE) != FALSE;
-    }
     static bool FaultDrivesReady() { return FileExists("Q:\\") && FileExists("R:\\app\\Menu.exe"); }
 
     // Fills the drive of folder until a write fails with "disk full".
@@ -122,7 +118,7 @@ protected:
 
 TEST_F(EditorFaultTest, KilledAtAnyMomentOfItsExitTheListSurvives) {
     TempDir dir;
-    ASSERT_TRUE(Install(dir.Path()));
+    ASSERT_TRUE(InstallEditor(dir.Path()));
     const std::string program = dir.File("Menu.exe");
     const MenuItemList list = Entries(26);
     SaveList(dir.Path(), list, 150);
@@ -180,7 +176,7 @@ TEST_F(EditorFaultTest, FullDriveLosesNothingAndSaysSo) {
     const std::string folder = "Q:\\full";
     testing_support::RemoveTree(folder);
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-    ASSERT_TRUE(Install(folder));
+    ASSERT_TRUE(InstallEditor(folder));
     SaveList(folder, Entries(2), 150);
     const std::string saved = ReadFileBytes(folder + "\\Config.xml");
     ASSERT_TRUE(FillDrive(folder));

@@ -1,4 +1,5 @@
 #include "EditorProcess.h"
+#include "TestSupport.h"
 
 #include <commctrl.h>
 
@@ -27,6 +28,13 @@ int RowCount(HWND mainWindow) {
 void PressButton(HWND dialog, int id) {
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {
+    const std::string bin = testing_support::BinFolder();
+    const std::string skin = skinLibrary.empty() ? bin + "\\Skin.dll" : skinLibrary;
+    return ::CopyFileA((bin + "\\Menu.exe").c_str(), (folder + "\\Menu.exe").c_str(), FALSE) &&
+           ::CopyFileA(skin.c_str(), (folder + "\\Skin.dll").c_str(), FALSE);
 }
 
 EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine,

@@ -12,6 +12,9 @@ DWORD WindowProcess(HWND hwnd);
 std::string ChildTexts(HWND hwnd);
 int RowCount(HWND mainWindow);
 void PressButton(HWND dialog, int id);
+// Copies Menu.exe and the Skin.dll it needs (the build's own unless another is named) into
+// folder, as installed.
+bool InstallEditor(const std::string& folder, const std::string& skinLibrary = "");
 
 // Terminated when still running at destruction. Started in startFolder (by default the
 // application folder).

@@ -34,10 +34,7 @@ class EditorProcessTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(InstallIn(dir.Path())); }
 
-    static bool InstallIn(const std::string& folder) {
-        return ::CopyFileA((testing_support::BinFolder() + "\\Menu.exe").c_str(),
-                           (folder + "\\Menu.exe").c_str(), FALSE) != FALSE;
-    }
+    static bool InstallIn(const std::string& folder) { return InstallEditor(folder); }
     std::string Config() const { return ReadFileBytes(dir.File("Config.xml")); }
     // Adds path through the editor's real file dialog.
     static bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {

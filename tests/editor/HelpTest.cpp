@@ -54,7 +54,7 @@ TEST(HelpProcessTest, F1AndTheHelpButtonOpenTheProgramFoldersHelpFromAnyStartFol
     ViewersClosedAtEnd viewers;
     TempDir app;
     TempDir elsewhere; // the current folder, with no help file in it
-    for (const char* file : {"Menu.exe", "Menu.chm"}) {
+    for (const char* file : {"Menu.exe", "Skin.dll", "Menu.chm"}) {
         ASSERT_TRUE(::CopyFileA((BinFolder() + "\\" + file).c_str(), app.File(file).c_str(), FALSE))
             << file;
     }

@@ -31,7 +31,7 @@ setup)
         exit 0
     fi
     mkdir "$root/readonly/app"
-    cp "$3" "$root/readonly/app/Menu.exe"
+    cp "$3" "$(dirname "$3")/Skin.dll" "$root/readonly/app/"
     printf '%s' '<Config App="Qarvo Context Menu"><Menu Count="2">' \
         '<Item MenuTitle="a.txt" FilePath="C:\Docs\a.txt"/>' \
         '<Item MenuTitle="b.exe" FilePath="C:\Tools\b.exe"/></Menu></Config>' \

@@ -27,5 +27,14 @@ for f in "$@"; do
             *) echo "FAIL $(basename "$f") imports $dll"; bad=1 ;;
         esac
     done
+    # Skin.dll has no export names: each entry is imported by ordinal (the flag in the top bit).
+    skin=$("$objdump" -p "$f" | awk '/DLL Name:/ { on = tolower($3) == "skin.dll"; next }
+        on && /^[[:space:]]*$/ { on = 0 } on && !/vma:/ { print $1 }')
+    for entry in $skin; do
+        case "$entry" in
+            8000000000000*) echo "ok   $(basename "$f") -> skin.dll ordinal $((0x${entry#8000000000000}))" ;;
+            *) echo "FAIL $(basename "$f") imports skin.dll by name"; bad=1 ;;
+        esac
+    done
 done
 exit $bad

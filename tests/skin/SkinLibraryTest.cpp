@@ -1,0 +1,267 @@
+// Skin.dll as the editor meets it: loaded from the deliverables folder and called by ordinal,
+// against dialogs of the editor's window class made from the editor's main dialog template.
+// The colours are read back from the screen, where each control shows only its background.
+#include "TestSupport.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+// Left out of a skin file: the system's own colour is expected there.
+constexpr COLORREF kUnset = CLR_INVALID;
+// The application colours one label itself, as the About dialog colours its links.
+constexpr COLORREF kAppLabel = RGB(0x80, 0x20, 0x40);
+
+struct Look {
+    COLORREF dialog, button, edit, readOnly, list, selection, header, label;
+    bool operator==(const Look& o) const {
+        return dialog == o.dialog && button == o.button && edit == o.edit &&
+               readOnly == o.readOnly && list == o.list && selection == o.selection &&
+               header == o.header && label == o.label;
+    }
+};
+
+void PrintTo(const Look& l, std::ostream* os) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "{dialog %06lx button %06lx edit %06lx readOnly %06lx list %06lx "
+                  "selection %06lx header %06lx label %06lx}",
+                  l.dialog, l.button, l.edit, l.readOnly, l.list, l.selection, l.header, l.label);
+    *os << text;
+}
+
+// What the screen should show under a skin of these colours.
+Look Expected(const Look& skin, const Look& system) {
+    const auto pick = [](COLORREF given, COLORREF fallback) {
+        return given != kUnset ? given : fallback;
+    };
+    return {pick(skin.dialog, system.dialog), pick(skin.button, system.button),
+            pick(skin.edit, system.edit),     pick(skin.readOnly, system.readOnly),
+            pick(skin.list, system.list),     pick(skin.selection, system.selection),
+            pick(skin.header, system.header), kAppLabel};
+}
+
+std::string Hex(COLORREF c) {
+    char text[8];
+    // Either case of hexadecimal digits is read.
+    std::snprintf(text, sizeof text, "#%02X%02x%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
+
+// A skin file of these background colours, with a comment and an element given twice.
+std::string SkinXml(const Look& skin) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- test -->\n"
+                      "<Skin Name=\"Test\">\n  <Dialog Background=\"#000000\"/>\n";
+    const auto element = [&xml](const char* name, COLORREF c) {
+        if (c != kUnset) {
+            xml += std::string("  <") + name + " Background=\"" + Hex(c) + "\"/>\n";
+        }
+    };
+    element("Dialog", skin.dialog); // replaces the first one
+    element("Button", skin.button);
+    element("Edit", skin.edit);
+    element("ReadOnlyEdit", skin.readOnly);
+    element("List", skin.list);
+    element("ListSelection", skin.selection);
+    element("Header", skin.header);
+    return xml + "</Skin>\n";
+}
+
+class SkinLibrary {
+public:
+    SkinLibrary()
+        : m_module(::LoadLibraryA((testing_support::BinFolder() + "\\Skin.dll").c_str())) {
+        if (m_module != nullptr) {
+            m_load = reinterpret_cast<bool (*)(const char*)>(
+                reinterpret_cast<void*>(::GetProcAddress(m_module, MAKEINTRESOURCEA(2))));
+            m_release = reinterpret_cast<void (*)()>(
+                reinterpret_cast<void*>(::GetProcAddress(m_module, MAKEINTRESOURCEA(3))));
+        }
+    }
+    ~SkinLibrary() {
+        if (m_module != nullptr) {
+            ::FreeLibrary(m_module);
+        }
+    }
+    SkinLibrary(const SkinLibrary&) = delete;
+    SkinLibrary& operator=(const SkinLibrary&) = delete;
+
+    bool Ready() const { return m_load != nullptr && m_release != nullptr; }
+    bool HasNamedExport(const char* name) const {
+        return ::GetProcAddress(m_module, name) != nullptr;
+    }
+    bool Load(const std::string& path) const { return m_load(path.c_str()); }
+    void Release() const { m_release(); }
+
+private:
+    HMODULE m_module;
+    bool (*m_load)(const char*) = nullptr;
+    void (*m_release)() = nullptr;
+};
+
+INT_PTR CALLBACK TestDialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CTLCOLORSTATIC && ::GetDlgCtrlID(reinterpret_cast<HWND>(lp)) == IDC_LABEL_TITLE) {
+        static const HBRUSH s_brush = ::CreateSolidBrush(kAppLabel);
+        ::SetTextColor(reinterpret_cast<HDC>(wp), RGB(0xFF, 0xFF, 0xFF));
+        ::SetBkColor(reinterpret_cast<HDC>(wp), kAppLabel);
+        return reinterpret_cast<INT_PTR>(s_brush);
+    }
+    return FALSE;
+}
+
+void Pump() {
+    MSG msg;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 100) {
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::Sleep(5);
+    }
+}
+
+// The main dialog template with one selected row of two columns, a disabled path box, placed at x,
+// y apart from the others.
+HWND OpenDialog(int x, int y) {
+    HWND dlg = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
+                                    nullptr, &TestDialogProc, 0);
+    if (dlg == nullptr) {
+        return nullptr;
+    }
+    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = 150;
+    column.pszText = const_cast<char*>("Title");
+    ListView_InsertColumn(list, 0, &column);
+    ListView_InsertColumn(list, 1, &column);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<char*>("row");
+    ListView_InsertItem(list, &item);
+    ListView_SetItemText(list, 0, 1, const_cast<char*>("C:\\row.txt"));
+    ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+    ::EnableWindow(::GetDlgItem(dlg, IDC_EDIT_PATH), FALSE);
+    ::SetWindowPos(dlg, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    return dlg;
+}
+
+COLORREF Pixel(HWND hwnd, int x, int y) {
+    HDC dc = ::GetDC(hwnd);
+    const COLORREF color = ::GetPixel(dc, x, y);
+    ::ReleaseDC(hwnd, dc);
+    return color;
+}
+
+Look ReadLook(HWND dlg) {
+    Pump();
+    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
+    RECT row = {};
+    ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
+    RECT client;
+    ::GetClientRect(list, &client);
+    return {Pixel(dlg, 2, 2),
+            Pixel(::GetDlgItem(dlg, IDC_HELP_BUTTON), 4, 4),
+            Pixel(::GetDlgItem(dlg, IDC_EDIT_TITLE), 2, 2),
+            Pixel(::GetDlgItem(dlg, IDC_EDIT_PATH), 2, 2),
+            Pixel(list, client.right - 3, client.bottom - 3),
+            Pixel(list, row.right - 10, (row.top + row.bottom) / 2),
+            Pixel(ListView_GetHeader(list), 3, 3),
+            Pixel(::GetDlgItem(dlg, IDC_LABEL_TITLE), 0, 0)};
+}
+
+} // namespace
+
+TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
+    ::CoInitialize(nullptr);
+    ::InitCommonControls();
+    WNDCLASSA wc = {};
+    ::GetClassInfoA(nullptr, "#32770", &wc);
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Qarvo.MainDlg";
+    ASSERT_NE(::RegisterClassA(&wc), 0);
+
+    SkinLibrary skin;
+    ASSERT_TRUE(skin.Ready());
+    EXPECT_FALSE(skin.HasNamedExport("SkinLoad")) << "entries by ordinal only";
+    TempDir dir;
+    const Look first = {
+        RGB(0xE0, 0xF0, 0xE4), RGB(0xC8, 0xE6, 0xD0), RGB(0xFA, 0xFF, 0xF0), RGB(0xE4, 0xE8, 0xD8),
+        RGB(0xF4, 0xFA, 0xF6), RGB(0xB0, 0xD8, 0xC0), RGB(0xD0, 0xE0, 0xD4), kAppLabel};
+    // No Edit element: edit boxes keep their system colours.
+    const Look second = {RGB(0xF6, 0xEA, 0xDC),
+                         RGB(0xEC, 0xD4, 0xB8),
+                         kUnset,
+                         RGB(0xF0, 0xE6, 0xDA),
+                         RGB(0xFF, 0xFA, 0xF2),
+                         RGB(0xE8, 0xC8, 0xA0),
+                         RGB(0xEE, 0xDC, 0xC4),
+                         kAppLabel};
+    ASSERT_TRUE(WriteFileBytes(dir.File("first.xml"), SkinXml(first)));
+    ASSERT_TRUE(WriteFileBytes(dir.File("second.xml"), SkinXml(second)));
+
+    HWND before = OpenDialog(0, 0);
+    ASSERT_NE(before, nullptr);
+    // The system's look (its theme's, where it has one), to compare against.
+    const Look system = ReadLook(before);
+    EXPECT_EQ(system.dialog, ::GetSysColor(COLOR_3DFACE));
+    EXPECT_EQ(system.label, kAppLabel);
+
+    ASSERT_TRUE(skin.Load(dir.File("first.xml")));
+    HWND after = OpenDialog(640, 0);
+    EXPECT_EQ(ReadLook(before), Expected(first, system)) << "a dialog that was open";
+    EXPECT_EQ(ReadLook(after), Expected(first, system)) << "a dialog opened later";
+
+    // A new skin replaces the old one without a release.
+    ASSERT_TRUE(skin.Load(dir.File("second.xml")));
+    EXPECT_EQ(ReadLook(before), Expected(second, system));
+    EXPECT_EQ(ReadLook(after), Expected(second, system));
+
+    const char* const bad[] = {
+        "not xml",
+        "<Theme><Dialog Background=\"#102030\"/></Theme>",
+        "<Skin Title=\"x\"><Dialog Background=\"#102030\"/></Skin>",
+        "<Skin><Dialog Background=\"#102030\"/><Window Background=\"#102030\"/></Skin>",
+        "<Skin><Dialog Background=\"#102030\" Border=\"#102030\"/></Skin>",
+        "<Skin><Dialog Background=\"#10203\"/></Skin>",
+        "<Skin><Dialog Background=\"#1020304\"/></Skin>",
+        "<Skin><Dialog Background=\"102030\"/></Skin>",
+        "<Skin><Dialog Background=\"#10203G\"/></Skin>",
+        "<Skin><Dialog Background=\"#102030\"><Edit/></Dialog></Skin>",
+        "<Skin>text<Dialog Background=\"#102030\"/></Skin>",
+    };
+    EXPECT_FALSE(skin.Load(dir.File("missing.xml")));
+    for (const char* xml : bad) {
+        SCOPED_TRACE(xml);
+        ASSERT_TRUE(WriteFileBytes(dir.File("bad.xml"), xml));
+        EXPECT_FALSE(skin.Load(dir.File("bad.xml")));
+    }
+    EXPECT_EQ(ReadLook(before), Expected(second, system)) << "a failed load keeps the look";
+
+    // The commented sample of the format is a skin of its own.
+    EXPECT_TRUE(skin.Load(testing_support::ExeFolder() + "\\sample_skin.xml"));
+
+    skin.Release();
+    EXPECT_EQ(ReadLook(before), system);
+    EXPECT_EQ(ReadLook(after), system);
+    HWND late = OpenDialog(0, 480);
+    EXPECT_EQ(ReadLook(late), system) << "no dialog is skinned after the release";
+    skin.Release(); // harmless
+
+    for (HWND dlg : {before, after, late}) {
+        ::DestroyWindow(dlg);
+    }
+    ::CoUninitialize();
+}
