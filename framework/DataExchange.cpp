@@ -7,11 +7,7 @@ void DDX_Text(CDataExchange* dx, UINT id, std::string& value, int maxChars) {
         return;
     }
     if (dx->m_bSaveAndValidate) {
-        const int len = ::GetWindowTextLengthA(control);
-        std::string text(static_cast<std::size_t>(len) + 1, '\0');
-        const int got = ::GetWindowTextA(control, &text[0], len + 1);
-        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        value = text;
+        value = WindowText(control);
     } else {
         ::SendMessageA(control, EM_LIMITTEXT, static_cast<WPARAM>(maxChars), 0);
         ::SetWindowTextA(control, value.c_str());

@@ -66,10 +66,10 @@ void CWnd::UnsubclassWindow() {
     }
 }
 
-std::string CWnd::GetWindowText() const {
-    const int len = ::GetWindowTextLengthA(m_hWnd);
+std::string WindowText(HWND hwnd) {
+    const int len = ::GetWindowTextLengthA(hwnd);
     std::string text(static_cast<std::size_t>(len) + 1, '\0');
-    const int got = ::GetWindowTextA(m_hWnd, &text[0], len + 1);
+    const int got = ::GetWindowTextA(hwnd, &text[0], len + 1);
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return text;
 }

@@ -2,71 +2,14 @@
 // reflection of control notifications back to the control's own object.
 #pragma once
 
+#include "MessageMap.h"
+
 #include <windows.h>
 
-#include <cstddef>
 #include <string>
 
-class CWnd;
-
-// One row of a message map: a window message, a command (a control's notification through
-// WM_COMMAND, BN_CLICKED for buttons) or a WM_NOTIFY code from a control.
-template <class T> struct MsgMapEntry {
-    enum class Kind { Message, Command, Notify };
-    Kind kind;
-    UINT id;   // message, or control id
-    UINT code; // WM_COMMAND notification or WM_NOTIFY code
-    LRESULT (T::*onMessage)(WPARAM, LPARAM);
-    void (T::*onCommand)(); // commands, and messages whose parameters mean nothing
-    LRESULT (T::*onNotify)(NMHDR*);
-};
-
-template <class T> constexpr MsgMapEntry<T> OnMessage(UINT msg, LRESULT (T::*fn)(WPARAM, LPARAM)) {
-    return {MsgMapEntry<T>::Kind::Message, msg, 0, fn, nullptr, nullptr};
-}
-// A message handled by a handler without parameters; the message's result is 0.
-template <class T> constexpr MsgMapEntry<T> OnMessage(UINT msg, void (T::*fn)()) {
-    return {MsgMapEntry<T>::Kind::Message, msg, 0, nullptr, fn, nullptr};
-}
-template <class T>
-constexpr MsgMapEntry<T> OnCommand(UINT id, void (T::*fn)(), UINT code = BN_CLICKED) {
-    return {MsgMapEntry<T>::Kind::Command, id, code, nullptr, fn, nullptr};
-}
-template <class T> constexpr MsgMapEntry<T> OnNotify(UINT id, UINT code, LRESULT (T::*fn)(NMHDR*)) {
-    return {MsgMapEntry<T>::Kind::Notify, id, code, nullptr, nullptr, fn};
-}
-
-// Runs the first matching row of a map; false when no row matches.
-template <class T, std::size_t N>
-bool DispatchMessageMap(T* self, const MsgMapEntry<T> (&map)[N], UINT msg, WPARAM wp, LPARAM lp,
-                        LRESULT& result) {
-    using Kind = typename MsgMapEntry<T>::Kind;
-    for (const MsgMapEntry<T>& e : map) {
-        if (e.kind == Kind::Message && e.id == msg) {
-            if (e.onMessage != nullptr) {
-                result = (self->*e.onMessage)(wp, lp);
-            } else {
-                (self->*e.onCommand)();
-                result = 0;
-            }
-            return true;
-        }
-        if (e.kind == Kind::Command && msg == WM_COMMAND && e.id == LOWORD(wp) &&
-            e.code == HIWORD(wp)) {
-            (self->*e.onCommand)();
-            result = 0;
-            return true;
-        }
-        if (e.kind == Kind::Notify && msg == WM_NOTIFY) {
-            NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
-            if (hdr != nullptr && e.id == hdr->idFrom && e.code == hdr->code) {
-                result = (self->*e.onNotify)(hdr);
-                return true;
-            }
-        }
-    }
-    return false;
-}
+// The text of any window, of any length.
+std::string WindowText(HWND hwnd);
 
 class CWnd {
 public:
@@ -93,7 +36,7 @@ public:
     BOOL EnableWindow(BOOL enable = TRUE) const { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
-    std::string GetWindowText() const;
+    std::string GetWindowText() const { return WindowText(m_hWnd); }
     HWND GetDlgItem(UINT id) const { return ::GetDlgItem(m_hWnd, static_cast<int>(id)); }
     LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const {
         return ::SendMessageA(m_hWnd, msg, wp, lp);

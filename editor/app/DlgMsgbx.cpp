@@ -1,13 +1,13 @@
 #include "DlgMsgbx.h"
 #include "resource.h"
 
-const MsgMapEntry<CDlgMsgbx> CDlgMsgbx::s_messageMap[] = {
-    OnCommand(IDC_MSGBOX_OK, &CDlgMsgbx::OnButtonOk),
-    OnMessage(WM_PAINT, &CDlgMsgbx::OnPaint),
+const MsgMap<CDlgMsgbx> CDlgMsgbx::s_messageMap = {
+    OnCommand<&CDlgMsgbx::OnButtonOk>(IDC_MSGBOX_OK),
+    OnMessage<&CDlgMsgbx::OnPaint>(WM_PAINT),
 };
 
 CDlgMsgbx::CDlgMsgbx(const std::string& text, CWnd* parent)
-    : CDialog(IDD_MSGBOX, parent), m_strText(text) {}
+    : CMapped(IDD_MSGBOX, parent), m_strText(text) {}
 
 void CDlgMsgbx::DoDataExchange(CDataExchange* dx) {
     DDX_Control(dx, IDC_MSGBOX_TEXT, m_stcText);
@@ -38,9 +38,4 @@ void CDlgMsgbx::OnPaint() {
     PAINTSTRUCT ps;
     ::BeginPaint(m_hWnd, &ps);
     ::EndPaint(m_hWnd, &ps);
-}
-
-bool CDlgMsgbx::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    return DispatchMessageMap(this, s_messageMap, msg, wp, lp, result) ||
-           CDialog::OnWndMsg(msg, wp, lp, result);
 }

@@ -6,8 +6,10 @@
 
 #include <string>
 
-class CDlgMsgbx : public CDialog {
+class CDlgMsgbx : public CMapped<CDlgMsgbx, CDialog> {
 public:
+    static const MsgMap<CDlgMsgbx> s_messageMap;
+
     CDlgMsgbx(const std::string& text, CWnd* parent);
 
     std::string m_strText;
@@ -18,11 +20,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
-    bool OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
     void OnButtonOk();
     void OnPaint();
-
-private:
-    static const MsgMapEntry<CDlgMsgbx> s_messageMap[];
 };

@@ -17,19 +17,19 @@ constexpr char kHelpFile[] = "Menu.chm";
 
 } // namespace
 
-const MsgMapEntry<CMainDlg> CMainDlg::s_messageMap[] = {
-    OnMessage(WM_PAINT, &CMainDlg::OnPaint),
-    OnMessage(WM_QUERYDRAGICON, &CMainDlg::OnQueryDragIcon),
-    OnMessage(WM_SIZE, &CMainDlg::OnSize),
-    OnMessage(WM_DESTROY, &CMainDlg::OnDestroy),
-    OnMessage(WM_CLOSE, &CMainDlg::OnClose),
-    OnMessage(WM_TIMER, &CMainDlg::OnTimer),
-    OnCommand(IDC_HELP_BUTTON, &CMainDlg::OnHelp),
-    OnCommand(IDC_SKINS, &CMainDlg::OnSkins),
-    OnCommand(IDC_EXIT, &CMainDlg::OnClose),
-    OnCommand(IDC_DELETE, &CMainDlg::OnDelete),
-    OnCommand(IDC_SELECT_FILE, &CMainDlg::OnSelectFilePath),
-    OnNotify(IDC_LIST_ITEMS, LVN_ITEMCHANGING, &CMainDlg::OnItemChangingList),
+const MsgMap<CMainDlg> CMainDlg::s_messageMap = {
+    OnMessage<&CMainDlg::OnPaint>(WM_PAINT),
+    OnWmQueryDragIcon<&CMainDlg::OnQueryDragIcon>(),
+    OnWmSize<&CMainDlg::OnSize>(),
+    OnMessage<&CMainDlg::OnDestroy>(WM_DESTROY),
+    OnMessage<&CMainDlg::OnClose>(WM_CLOSE),
+    OnWmTimer<&CMainDlg::OnTimer>(),
+    OnCommand<&CMainDlg::OnHelp>(IDC_HELP_BUTTON),
+    OnCommand<&CMainDlg::OnSkins>(IDC_SKINS),
+    OnCommand<&CMainDlg::OnClose>(IDC_EXIT),
+    OnCommand<&CMainDlg::OnDelete>(IDC_DELETE),
+    OnCommand<&CMainDlg::OnSelectFilePath>(IDC_SELECT_FILE),
+    OnNotify<&CMainDlg::OnItemChangingList>(IDC_LIST_ITEMS, LVN_ITEMCHANGING),
 };
 
 bool GetFileNameFromPath(const std::string& path, std::string& title) {
@@ -52,7 +52,7 @@ bool GetFileNameFromPath(const std::string& path, std::string& title) {
 }
 
 CMainDlg::CMainDlg(CWnd* parent)
-    : CDialog(IDD_MAIN, parent),
+    : CMapped(IDD_MAIN, parent),
       m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 CMainDlg::~CMainDlg() = default;
@@ -85,12 +85,12 @@ BOOL CMainDlg::OnInitDialog() {
     return TRUE;
 }
 
-LRESULT CMainDlg::OnTimer(WPARAM id, LPARAM) {
+void CMainDlg::OnTimer(UINT_PTR id) {
     if (id == kShowTimer) {
         ::KillTimer(m_hWnd, kShowTimer);
         ShowWindow(SW_SHOW);
     }
-    return Default();
+    Default();
 }
 
 void CMainDlg::InitListColumns() {
@@ -308,12 +308,12 @@ void CMainDlg::OnPaint() {
     ::EndPaint(m_hWnd, &ps);
 }
 
-LRESULT CMainDlg::OnQueryDragIcon(WPARAM, LPARAM) {
-    return reinterpret_cast<LRESULT>(m_hIcon);
+HCURSOR CMainDlg::OnQueryDragIcon() {
+    return m_hIcon;
 }
 
-LRESULT CMainDlg::OnSize(WPARAM, LPARAM) {
-    return Default();
+void CMainDlg::OnSize(UINT, int, int) {
+    Default();
 }
 
 void CMainDlg::OnDestroy() {
@@ -322,9 +322,4 @@ void CMainDlg::OnDestroy() {
 
 void CMainDlg::PostNcDestroy() {
     delete this;
-}
-
-bool CMainDlg::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    return DispatchMessageMap(this, s_messageMap, msg, wp, lp, result) ||
-           CDialog::OnWndMsg(msg, wp, lp, result);
 }

@@ -10,8 +10,10 @@
 // backslash, or with nothing after it, is its own title. False only for an empty path.
 bool GetFileNameFromPath(const std::string& path, std::string& title);
 
-class CMainDlg : public CDialog {
+class CMainDlg : public CMapped<CMainDlg, CDialog> {
 public:
+    static const MsgMap<CMainDlg> s_messageMap;
+
     explicit CMainDlg(CWnd* parent = nullptr);
     ~CMainDlg() override;
 
@@ -35,26 +37,23 @@ public:
     void OnSelectFilePath();
     void OnDelete();
     LRESULT OnItemChangingList(NMHDR* hdr);
-    LRESULT OnTimer(WPARAM id, LPARAM);
+    void OnTimer(UINT_PTR id);
     void OnClose();
     void OnHelp();
     void OnSkins();
     void OnPaint();
-    LRESULT OnQueryDragIcon(WPARAM, LPARAM);
-    LRESULT OnSize(WPARAM, LPARAM);
+    HCURSOR OnQueryDragIcon();
+    void OnSize(UINT type, int width, int height);
     void OnDestroy();
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
     BOOL OnInitDialog() override;
-    bool OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
     // Refuses what "menu.dat" cannot hold, in the editor's own message box.
     bool CanStoreEntry(const std::string& title, const std::string& path);
     void ShowMessage(const std::string& text);
     void EnableDelete(bool enable);
-
-    static const MsgMapEntry<CMainDlg> s_messageMap[];
 };
