@@ -1,6 +1,7 @@
 #include "XmlDom.h"
 
 #include "AnsiText.h"
+#include "Owners.h"
 
 #include <oleauto.h>
 
@@ -16,42 +17,27 @@ void Check(HRESULT hr, const char* what) {
     }
 }
 
-// Owns a BSTR.
-class CBstr {
-public:
-    CBstr() = default;
-    explicit CBstr(const std::string& ansi) {
-        const std::wstring wide = win32::ToWide(ansi);
-        m_str = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-        if (m_str == nullptr) {
-            throw XmlError("out of memory", E_OUTOFMEMORY);
-        }
-    }
-    ~CBstr() { ::SysFreeString(m_str); }
-    CBstr(const CBstr&) = delete;
-    CBstr& operator=(const CBstr&) = delete;
+using win32::CBstr;
 
-    BSTR Get() const { return m_str; }
-    BSTR* Receive() {
-        ::SysFreeString(m_str);
-        m_str = nullptr;
-        return &m_str;
+CBstr ToBstr(const std::string& ansi) {
+    const std::wstring wide = win32::ToWide(ansi);
+    CBstr text(::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+    if (!text) {
+        throw XmlError("out of memory", E_OUTOFMEMORY);
     }
-    // The text in the ANSI code page; exact (when given) tells whether it converted exactly.
-    std::string Ansi(bool* exact = nullptr) const {
-        std::string ansi;
-        const bool converted =
-            m_str == nullptr ||
-            win32::ToAnsiExact(m_str, static_cast<int>(::SysStringLen(m_str)), ansi);
-        if (exact != nullptr) {
-            *exact = converted;
-        }
-        return ansi;
-    }
+    return text;
+}
 
-private:
-    BSTR m_str = nullptr;
-};
+// The text in the ANSI code page; exact (when given) tells whether it converted exactly.
+std::string ToAnsi(const CBstr& text, bool* exact = nullptr) {
+    std::string ansi;
+    const bool converted =
+        !text || win32::ToAnsiExact(text.Get(), static_cast<int>(::SysStringLen(text.Get())), ansi);
+    if (exact != nullptr) {
+        *exact = converted;
+    }
+    return ansi;
+}
 
 // A VARIANT holding a BSTR; the BSTR stays owned by the CBstr.
 VARIANT StringVariant(const CBstr& text) {
@@ -110,13 +96,13 @@ bool Node::IsElement() const {
 std::string Node::Name() const {
     CBstr name;
     Check(m_node->get_nodeName(name.Receive()), "node name");
-    return name.Ansi();
+    return ToAnsi(name);
 }
 
 std::string Node::Text() const {
     CBstr text;
     Check(m_node->get_text(text.Receive()), "node text");
-    return text.Ansi();
+    return ToAnsi(text);
 }
 
 std::string Node::Value(bool* exact) const {
@@ -129,7 +115,7 @@ std::string Node::Value(bool* exact) const {
     } else {
         ::VariantClear(&value);
     }
-    return text.Ansi(exact);
+    return ToAnsi(text, exact);
 }
 
 Node Node::FirstChild() const {
@@ -151,13 +137,13 @@ AttributeMap Node::Attributes() const {
 }
 
 void Node::SetAttribute(const std::string& name, const std::string& value) const {
-    const CBstr bname(name), bvalue(value);
+    const CBstr bname = ToBstr(name), bvalue = ToBstr(value);
     Check(AsElement(m_node.Get())->setAttribute(bname.Get(), StringVariant(bvalue)),
           "set attribute");
 }
 
 void Node::SetText(const std::string& text) const {
-    const CBstr btext(text);
+    const CBstr btext = ToBstr(text);
     Check(m_node->put_text(btext.Get()), "set text");
 }
 
@@ -177,7 +163,7 @@ Document Document::Create() {
 }
 
 bool Document::Load(const std::string& path) const {
-    const CBstr bpath(path);
+    const CBstr bpath = ToBstr(path);
     VARIANT_BOOL ok = VARIANT_FALSE;
     const HRESULT hr = m_doc->load(StringVariant(bpath), &ok);
     // A parse failure is S_FALSE with VARIANT_FALSE: only S_OK with TRUE is a load.
@@ -223,7 +209,7 @@ Node Document::DocumentElement() const {
 }
 
 Node Document::CreateElement(const std::string& name) const {
-    const CBstr bname(name);
+    const CBstr bname = ToBstr(name);
     ComPtr<IXMLDOMElement> element;
     Check(m_doc->createElement(bname.Get(), element.GetAddressOf()), "create element");
     return ToNode(element.Get());

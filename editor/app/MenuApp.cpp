@@ -3,7 +3,6 @@
 #include "CmdLineSplitter.h"
 #include "MainDlg.h"
 #include "MenuData.h"
-#include "ScopedHandle.h"
 #include "resource.h"
 
 #include <commctrl.h>

@@ -1,5 +1,5 @@
 #include "AppConfig.h"
-#include "ScopedHandle.h"
+#include "Owners.h"
 #include "XmlDom.h"
 
 #include <cstdio>
@@ -182,8 +182,8 @@ HRESULT LastError() {
 
 // Writes bytes as a new file and makes sure they reached the disk.
 HRESULT WriteNewFile(const std::string& path, const std::string& bytes) {
-    CScopedHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::CHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         return LastError();
     }

@@ -35,8 +35,8 @@ TempDir::~TempDir() {
 
 void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
+    const win32::CFind find(::FindFirstFileA((path + "\\*").c_str(), &fd));
+    if (find) {
         do {
             const std::string name = fd.cFileName;
             if (name == "." || name == "..") {
@@ -49,8 +49,7 @@ void RemoveTree(const std::string& path) {
             } else {
                 ::DeleteFileA(full.c_str());
             }
-        } while (::FindNextFileA(find, &fd));
-        ::FindClose(find);
+        } while (::FindNextFileA(find.Get(), &fd));
     }
     ::RemoveDirectoryA(path.c_str());
 }
@@ -81,29 +80,33 @@ std::string ReadRegString(HKEY root, const std::string& path, const char* name) 
 }
 
 bool RegKeyExists(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
+    win32::CKey key;
+    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
-DWORD RunAndWait(const std::string& commandLine) {
+win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const char* folder) {
     std::string command = commandLine;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &pi)) {
-        return static_cast<DWORD>(-1);
+    win32::CProcess process;
+    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
+                         &pi)) {
+        process.Attach(pi);
     }
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = static_cast<DWORD>(-1);
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    return process;
+}
+
+DWORD ExitCode(const win32::CProcess& process, DWORD timeoutMs) {
+    ::WaitForSingleObject(process.process.Get(), timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(process.process.Get(), &code);
     return code;
+}
+
+DWORD RunAndWait(const std::string& commandLine) {
+    const win32::CProcess process = StartProcess(commandLine);
+    return process.process ? ExitCode(process, 60000) : static_cast<DWORD>(-1);
 }
 
 namespace {

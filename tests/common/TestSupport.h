@@ -1,6 +1,8 @@
 // Small helpers shared by the test programs.
 #pragma once
 
+#include "Owners.h"
+
 #include <windows.h>
 
 #include <string>
@@ -31,6 +33,11 @@ void RemoveTree(const std::string& path);
 std::string ReadRegString(HKEY root, const std::string& path, const char* name = nullptr);
 bool RegKeyExists(HKEY root, const std::string& path);
 
+// Starts a command line (in folder, or the current one); an empty process when it could not.
+win32::CProcess StartProcess(const std::string& commandLine, DWORD flags = 0,
+                             const char* folder = nullptr);
+// Waits up to timeoutMs for the process; its exit code, or STILL_ACTIVE (259).
+DWORD ExitCode(const win32::CProcess& process, DWORD timeoutMs);
 // Runs a command line and waits for it; its exit code, or (DWORD)-1 when it could not start.
 DWORD RunAndWait(const std::string& commandLine);
 

@@ -72,21 +72,16 @@ protected:
 
     // Fills the drive of folder until a write fails with "disk full".
     static bool FillDrive(const std::string& folder) {
-        const std::string filler = folder + "\\filler";
-        HANDLE file =
-            ::CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            return false;
-        }
+        const win32::CHandle file(::CreateFileA((folder + "\\filler").c_str(), GENERIC_WRITE, 0,
+                                                nullptr, CREATE_ALWAYS, 0, nullptr));
         const std::string block(4096, 'f');
         DWORD written = 0;
-        while (
-            ::WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) &&
-            written == block.size()) {
+        while (file &&
+               ::WriteFile(file.Get(), block.data(), static_cast<DWORD>(block.size()), &written,
+                           nullptr) &&
+               written == block.size()) {
         }
-        const DWORD error = ::GetLastError();
-        ::CloseHandle(file);
-        return error == ERROR_DISK_FULL;
+        return ::GetLastError() == ERROR_DISK_FULL;
     }
 
     // Adds path through the editor's file dialog, closes the editor and collects the texts of

@@ -39,24 +39,23 @@ bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {
 
 EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine,
                              const std::string& startFolder) {
-    std::string command = commandLine.empty() ? "\"" + folder + "\\Menu.exe\"" : commandLine;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
     // Detached: what the editor starts (the help viewer) would inherit the test's console
     // streams. Wine hands the error stream on regardless, so tests close such programs too.
-    m_started =
-        ::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                         (startFolder.empty() ? folder : startFolder).c_str(), &si, &m_pi) != FALSE;
+    m_process = testing_support::StartProcess(
+        commandLine.empty() ? "\"" + folder + "\\Menu.exe\"" : commandLine, DETACHED_PROCESS,
+        (startFolder.empty() ? folder : startFolder).c_str());
+}
+
+EditorProcess::EditorProcess(DWORD processId) {
+    m_process.process.Reset(::OpenProcess(
+        PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId));
+    m_process.id = processId;
 }
 
 EditorProcess::~EditorProcess() {
-    if (m_started) {
-        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
-            ::TerminateProcess(m_pi.hProcess, 99);
-            ::WaitForSingleObject(m_pi.hProcess, 10000);
-        }
-        ::CloseHandle(m_pi.hThread);
-        ::CloseHandle(m_pi.hProcess);
+    if (Started() && WaitForExit(0) == STILL_ACTIVE) {
+        ::TerminateProcess(m_process.process.Get(), 99);
+        WaitForExit(10000);
     }
 }
 
@@ -91,8 +90,5 @@ std::string EditorProcess::AcknowledgeErrorBoxes(int count) const {
 }
 
 DWORD EditorProcess::WaitForExit(DWORD timeoutMs) const {
-    ::WaitForSingleObject(m_pi.hProcess, timeoutMs);
-    DWORD code = STILL_ACTIVE;
-    ::GetExitCodeProcess(m_pi.hProcess, &code);
-    return code;
+    return testing_support::ExitCode(m_process, timeoutMs);
 }

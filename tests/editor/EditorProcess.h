@@ -1,6 +1,7 @@
 // Menu.exe started as a process from an application folder and driven from outside.
 #pragma once
 
+#include "Owners.h"
 #include "UiDriver.h"
 
 #include <windows.h>
@@ -22,12 +23,14 @@ class EditorProcess {
 public:
     EditorProcess(const std::string& folder, const std::string& commandLine = "",
                   const std::string& startFolder = "");
+    // An editor that something else started.
+    explicit EditorProcess(DWORD processId);
     ~EditorProcess();
     EditorProcess(const EditorProcess&) = delete;
     EditorProcess& operator=(const EditorProcess&) = delete;
 
-    bool Started() const { return m_started; }
-    DWORD Id() const { return m_pi.dwProcessId; }
+    bool Started() const { return m_process.process.Valid(); }
+    DWORD Id() const { return m_process.id; }
 
     HWND WaitForMainWindow() const;
     // A system message box of this process.
@@ -39,6 +42,5 @@ public:
     DWORD WaitForExit(DWORD timeoutMs = 20000) const;
 
 private:
-    PROCESS_INFORMATION m_pi = {};
-    bool m_started = false;
+    win32::CProcess m_process;
 };

@@ -187,16 +187,7 @@ TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
     EditorProcess shell(dir.Path(), "cmd.exe /c \"cd /d " + dir.Path() + " && app\\Menu.exe\"");
     HWND main = ui::WaitForWindow("Qarvo.MainDlg", "Qarvo Context Menu");
     ASSERT_NE(main, nullptr);
-    // Started by the shell, not by us: ended here whatever happens.
-    struct CEndEditor {
-        HANDLE process;
-        ~CEndEditor() {
-            if (::WaitForSingleObject(process, 10000) == WAIT_TIMEOUT) {
-                ::TerminateProcess(process, 99);
-            }
-            ::CloseHandle(process);
-        }
-    } editor{::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, WindowProcess(main))};
+    const EditorProcess editor(WindowProcess(main)); // started by the shell, not by us
     // The user browses into another folder in the file dialog, then picks a file there.
     PressButton(main, 1006);
     HWND fileDialog = ui::WaitForFileDialog();
@@ -206,7 +197,7 @@ TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
     ASSERT_TRUE(ui::ChooseFile(fileDialog, L"n.txt"));
     ASSERT_TRUE(ui::WaitUntil([&] { return RowCount(main) == 1; }));
     ::PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(::WaitForSingleObject(editor.process, 10000), WAIT_OBJECT_0) << "no error at exit";
+    EXPECT_EQ(editor.WaitForExit(), 0u) << "no error at exit";
     EXPECT_NE(ReadFileBytes(app + "\\Config.xml").find("MenuTitle=\"n.txt\""), std::string::npos);
     EXPECT_EQ(ReadFileBytes(app + "\\menu.dat").size(), 4u + 384);
 }
@@ -266,16 +257,16 @@ TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
 
     // Explorer's turn: the extension beside the editor shows the entry and opens it. Every
     // Windows opens .txt files with Notepad; a fresh Wine prefix may lack the association.
-    HKEY txt = nullptr;
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &txt,
-                          nullptr) == ERROR_SUCCESS) {
+    win32::CKey txt;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          txt.Receive(), nullptr) == ERROR_SUCCESS) {
         char value[64] = {};
         DWORD size = sizeof value;
-        if (::RegQueryValueExA(txt, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+        if (::RegQueryValueExA(txt.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
                                &size) != ERROR_SUCCESS) {
-            ::RegSetValueExA(txt, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("txtfile"), 8);
+            ::RegSetValueExA(txt.Get(), nullptr, 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>("txtfile"), 8);
         }
-        ::RegCloseKey(txt);
     }
     ::CoInitialize(nullptr);
     const std::string dll = dir.File("Torlin.dll");

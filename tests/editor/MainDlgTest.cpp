@@ -176,7 +176,7 @@ TEST_F(MainDlgTest, PathOutsideTheCodePageIsRefused) {
     }
     OpenMainDialog();
     const std::wstring path = win32::ToWide(dir.Path()) + L"\\" + name;
-    ::CloseHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    win32::CHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     EXPECT_EQ(AddThroughFileDialog(path), "The path has characters that the menu cannot store.");
     EXPECT_EQ(RowCount(), 0);
     EXPECT_FALSE(g_bListModified);

@@ -1,5 +1,7 @@
 // Skin.dll for the editor's tests: the real library, which also notes every call in
 // "skin-calls.log" beside itself: "load <1|0> <path>", and "release <dialogs still open>".
+#include "Owners.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,13 +20,12 @@ void Note(const std::string& line) {
     ::GetModuleFileNameA(self, path, MAX_PATH);
     std::string log(path);
     log = log.substr(0, log.find_last_of('\\')) + "\\skin-calls.log";
-    HANDLE file = ::CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
+    const win32::CHandle file(::CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
         const std::string text = line + "\n";
         DWORD written = 0;
-        ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        ::CloseHandle(file);
+        ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
 }
 

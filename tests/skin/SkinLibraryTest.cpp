@@ -81,30 +81,23 @@ class SkinLibrary {
 public:
     SkinLibrary()
         : m_module(::LoadLibraryA((testing_support::BinFolder() + "\\Skin.dll").c_str())) {
-        if (m_module != nullptr) {
+        if (m_module) {
             m_load = reinterpret_cast<bool (*)(const char*)>(
-                reinterpret_cast<void*>(::GetProcAddress(m_module, MAKEINTRESOURCEA(2))));
+                reinterpret_cast<void*>(::GetProcAddress(m_module.Get(), MAKEINTRESOURCEA(2))));
             m_release = reinterpret_cast<void (*)()>(
-                reinterpret_cast<void*>(::GetProcAddress(m_module, MAKEINTRESOURCEA(3))));
+                reinterpret_cast<void*>(::GetProcAddress(m_module.Get(), MAKEINTRESOURCEA(3))));
         }
     }
-    ~SkinLibrary() {
-        if (m_module != nullptr) {
-            ::FreeLibrary(m_module);
-        }
-    }
-    SkinLibrary(const SkinLibrary&) = delete;
-    SkinLibrary& operator=(const SkinLibrary&) = delete;
 
     bool Ready() const { return m_load != nullptr && m_release != nullptr; }
     bool HasNamedExport(const char* name) const {
-        return ::GetProcAddress(m_module, name) != nullptr;
+        return ::GetProcAddress(m_module.Get(), name) != nullptr;
     }
     bool Load(const std::string& path) const { return m_load(path.c_str()); }
     void Release() const { m_release(); }
 
 private:
-    HMODULE m_module;
+    win32::CLibrary m_module;
     bool (*m_load)(const char*) = nullptr;
     void (*m_release)() = nullptr;
 };

@@ -1,0 +1,130 @@
+// Owners of Win32 resources: each closes what it holds exactly once, with the call that the
+// resource needs. Detach() hands the resource over (a popup menu taken over by the shell's
+// menu, say) so that the owner no longer closes it.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+namespace win32 {
+
+template <class Traits> class CUnique {
+public:
+    using Handle = typename Traits::Handle;
+
+    CUnique() = default;
+    explicit CUnique(Handle h) : m_h(h) {}
+    ~CUnique() { Reset(); }
+    CUnique(const CUnique&) = delete;
+    CUnique& operator=(const CUnique&) = delete;
+    CUnique(CUnique&& other) noexcept : m_h(other.Detach()) {}
+    CUnique& operator=(CUnique&& other) noexcept {
+        if (this != &other) {
+            Reset(other.Detach());
+        }
+        return *this;
+    }
+
+    bool Valid() const { return Traits::Valid(m_h); }
+    explicit operator bool() const { return Valid(); }
+    Handle Get() const { return m_h; }
+    // Closes what is held and takes h instead.
+    void Reset(Handle h = Traits::Empty()) {
+        if (Valid()) {
+            Traits::Close(m_h);
+        }
+        m_h = h;
+    }
+    void Attach(Handle h) { Reset(h); }
+    Handle Detach() {
+        const Handle h = m_h;
+        m_h = Traits::Empty();
+        return h;
+    }
+    // For calls that return the resource through a pointer; what was held is closed first.
+    Handle* Receive() {
+        Reset();
+        return &m_h;
+    }
+
+private:
+    Handle m_h = Traits::Empty();
+};
+
+// Kernel objects: CreateFile reports failure as INVALID_HANDLE_VALUE, other calls as null.
+struct HandleTraits {
+    using Handle = HANDLE;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
+using CHandle = CUnique<HandleTraits>;
+
+struct FindTraits {
+    using Handle = HANDLE;
+    static Handle Empty() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(Handle h) { return h != INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::FindClose(h); }
+};
+using CFind = CUnique<FindTraits>;
+
+struct KeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::RegCloseKey(h); }
+};
+using CKey = CUnique<KeyTraits>;
+
+struct LibraryTraits {
+    using Handle = HMODULE;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::FreeLibrary(h); }
+};
+using CLibrary = CUnique<LibraryTraits>;
+
+// A menu not (yet) attached to a window or another menu; Detach() once it is.
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DestroyMenu(h); }
+};
+using CMenu = CUnique<MenuTraits>;
+
+// Fonts, brushes, bitmaps: not while selected into a device context.
+template <class G> struct GdiTraits {
+    using Handle = G;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DeleteObject(h); }
+};
+template <class G> using CGdiObject = CUnique<GdiTraits<G>>;
+using CFont = CGdiObject<HFONT>;
+using CBrush = CGdiObject<HBRUSH>;
+using CBitmap = CGdiObject<HBITMAP>;
+
+struct BstrTraits {
+    using Handle = BSTR;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::SysFreeString(h); }
+};
+using CBstr = CUnique<BstrTraits>;
+
+// A started process and its first thread.
+struct CProcess {
+    CHandle process;
+    CHandle thread;
+    DWORD id = 0;
+
+    // Takes over what CreateProcess filled in.
+    void Attach(const PROCESS_INFORMATION& info) {
+        process.Reset(info.hProcess);
+        thread.Reset(info.hThread);
+        id = info.dwProcessId;
+    }
+};
+
+} // namespace win32
