@@ -3,7 +3,7 @@
 // skin_bench.exe PATH_TO_bin
 #include "AppConfig.h"
 #include "MenuApp.h"
-#include "resource.h"
+#include "MenuResource.h"
 
 #include "BenchSupport.h"
 

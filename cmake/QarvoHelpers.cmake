@@ -39,3 +39,25 @@ function(qarvo_gtest target)
         WORKING_DIRECTORY ${QARVO_TEST_BIN_DIR}
         PROPERTIES ${ARG_PROPERTIES})
 endfunction()
+
+# QarvoIdentity.h from the identity variables of the top CMakeLists.txt, and the interface
+# library that puts it (and the shared version resource) on a target's include path.
+function(qarvo_generate_identity)
+    string(REPLACE "." "," QARVO_HANDLER_VERSION_NUMBERS ${QARVO_HANDLER_VERSION})
+    # {8-4-4-4-12} as {0x..., 0x..., 0x..., {0x.., ... 8 bytes}}
+    string(REPLACE "-" "" hex ${QARVO_HANDLER_CLSID})
+    string(SUBSTRING ${hex} 0 8 d1)
+    string(SUBSTRING ${hex} 8 4 d2)
+    string(SUBSTRING ${hex} 12 4 d3)
+    set(bytes)
+    foreach(i RANGE 16 30 2)
+        string(SUBSTRING ${hex} ${i} 2 b)
+        list(APPEND bytes "0x${b}")
+    endforeach()
+    list(JOIN bytes ", " bytes)
+    set(QARVO_HANDLER_CLSID_INIT "0x${d1}, 0x${d2}, 0x${d3}, {${bytes}}")
+    set(dir ${CMAKE_BINARY_DIR}/generated)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/QarvoIdentity.h.in ${dir}/QarvoIdentity.h @ONLY)
+    add_library(qarvo_identity INTERFACE)
+    target_include_directories(qarvo_identity INTERFACE ${dir} ${PROJECT_SOURCE_DIR}/cmake)
+endfunction()

@@ -3,7 +3,7 @@
 #include "Module.h"
 #include "RegScript.h"
 #include "RegKey.h"
-#include "resource.h"
+#include "TorlinResource.h"
 
 #include <cstring>
 #include <string>

@@ -1,10 +1,11 @@
 #include "SkinPainter.h"
+#include "QarvoIdentity.h"
 
 #include <commctrl.h>
 
 namespace {
 
-constexpr char kDialogClass[] = "Qarvo.MainDlg";
+constexpr char kDialogClass[] = QARVO_WINDOW_CLASS;
 constexpr UINT_PTR kSubclassId = 0x5c1;
 
 // A list view's own colours from before the first skin, given back at release.

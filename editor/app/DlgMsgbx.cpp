@@ -1,5 +1,5 @@
 #include "DlgMsgbx.h"
-#include "resource.h"
+#include "MenuResource.h"
 
 const MsgMap<CDlgMsgbx> CDlgMsgbx::s_messageMap = {
     OnCommand<&CDlgMsgbx::OnButtonOk>(IDC_MSGBOX_OK),

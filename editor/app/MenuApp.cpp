@@ -3,7 +3,8 @@
 #include "CmdLineSplitter.h"
 #include "MainDlg.h"
 #include "MenuData.h"
-#include "resource.h"
+#include "MenuResource.h"
+#include "QarvoIdentity.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -15,9 +16,9 @@
 
 namespace {
 
-constexpr char kMutexName[] = "{77A3ABC2-B457-4A03-9D2A-B8F0BDD07343}";
-constexpr char kDialogClass[] = "Qarvo.MainDlg";
-constexpr char kAppTitle[] = "Qarvo Context Menu";
+constexpr char kMutexName[] = QARVO_EDITOR_MUTEX;
+constexpr char kDialogClass[] = QARVO_WINDOW_CLASS;
+constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
 constexpr char kConfigName[] = "Config.xml";
 constexpr char kMenuDataName[] = "menu.dat";
 

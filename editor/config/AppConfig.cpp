@@ -1,5 +1,6 @@
 #include "AppConfig.h"
 #include "Owners.h"
+#include "QarvoIdentity.h"
 #include "XmlDom.h"
 
 #include <cstdio>
@@ -12,10 +13,10 @@ namespace {
 
 std::string s_appFolder;
 
-constexpr char kAuthor[] = "Qarvo Software";
-constexpr char kWebsite[] = "https://www.qarvo.example/";
-constexpr char kAppName[] = "Qarvo Context Menu";
-constexpr char kVersion[] = "1,1,0,1";
+constexpr char kAuthor[] = QARVO_COMPANY_NAME;
+constexpr char kWebsite[] = QARVO_WEBSITE;
+constexpr char kAppName[] = QARVO_PRODUCT_NAME;
+constexpr char kVersion[] = QARVO_VERSION_COMMAS;
 constexpr std::size_t kMaxPath = 255;
 
 std::string FormatInt(long long value) {

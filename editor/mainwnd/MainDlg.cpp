@@ -5,14 +5,15 @@
 #include "FileDialog.h"
 #include "MenuData.h"
 #include "WinApp.h"
-#include "resource.h"
+#include "MenuResource.h"
+#include "QarvoIdentity.h"
 
 #include <shellapi.h>
 
 namespace {
 
 constexpr UINT_PTR kShowTimer = 100;
-constexpr char kAppTitle[] = "Qarvo Context Menu";
+constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
 constexpr char kHelpFile[] = "Menu.chm";
 
 } // namespace

@@ -1,5 +1,6 @@
 // Config.xml through the real MSXML 3.0 of the platform.
 #include "AppConfig.h"
+#include "QarvoIdentity.h"
 #include "TestSupport.h"
 #include "XmlDom.h"
 
@@ -154,8 +155,8 @@ TEST_F(ConfigTest, SaveWritesTheExactTree) {
                          MakeMenuItem("it's <&> \"odd\"", "C:\\a b\\c.exe")};
     ASSERT_TRUE(SaveConfig("Config.xml"));
     EXPECT_EQ(DescribeFile(dir.File("Config.xml")),
-              "Config[Author=Qarvo Software,Website=https://www.qarvo.example/,"
-              "App=Qarvo Context Menu,Version=1,1,0,1]"
+              "Config[Author=" QARVO_COMPANY_NAME ",Website=" QARVO_WEBSITE
+              ",App=" QARVO_PRODUCT_NAME ",Version=" QARVO_VERSION_COMMAS "]"
               "(Setting(SkinType{4})(Col0Width{201}))"
               "(Menu[Count=2](Item[MenuTitle=notes.txt,FilePath=C:\\Tools\\notes.txt])"
               "(Item[MenuTitle=it's <&> \"odd\",FilePath=C:\\a b\\c.exe]))");
@@ -163,8 +164,8 @@ TEST_F(ConfigTest, SaveWritesTheExactTree) {
     g_appConfig = AppConfig{};
     ASSERT_TRUE(SaveConfig("Config.xml"));
     EXPECT_EQ(DescribeFile(dir.File("Config.xml")),
-              "Config[Author=Qarvo Software,Website=https://www.qarvo.example/,"
-              "App=Qarvo Context Menu,Version=1,1,0,1]"
+              "Config[Author=" QARVO_COMPANY_NAME ",Website=" QARVO_WEBSITE
+              ",App=" QARVO_PRODUCT_NAME ",Version=" QARVO_VERSION_COMMAS "]"
               "(Setting(SkinType{2})(Col0Width{150}))(Menu[Count=0])");
 }
 

@@ -6,6 +6,7 @@
 #include "MenuData.h"
 #include "TestSupport.h"
 
+#include "MenuResource.h"
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
@@ -90,7 +91,7 @@ protected:
                                                 const std::string& path) {
         std::vector<std::string> reports;
         const int rows = RowCount(main);
-        PressButton(main, 1006);
+        PressButton(main, IDC_SELECT_FILE);
         HWND fileDialog = ui::WaitForFileDialog();
         EXPECT_TRUE(fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)));
         EXPECT_TRUE(ui::WaitUntil([&] { return RowCount(main) == rows + 1; }));
@@ -133,7 +134,7 @@ TEST_F(EditorFaultTest, KilledAtAnyMomentOfItsExitTheListSurvives) {
         ASSERT_NE(pid, 0);
         // Each exit writes a different Col0Width, so old and new files can be told apart.
         const int newWidth = 100 + round;
-        ::SendMessageA(::GetDlgItem(main, 1005), LVM_SETCOLUMNWIDTH, 0, newWidth);
+        ::SendMessageA(::GetDlgItem(main, IDC_LIST_ITEMS), LVM_SETCOLUMNWIDTH, 0, newWidth);
         ::PostMessageA(main, WM_CLOSE, 0, 0);
         ::Sleep(std::uniform_int_distribution<DWORD>(0, 25)(random));
         killedWhileRunning += editor.WaitForExit(0) == STILL_ACTIVE;

@@ -1,4 +1,5 @@
 #include "EditorFixture.h"
+#include "MenuResource.h"
 
 #include <commctrl.h>
 
@@ -28,7 +29,7 @@ void MainDlgTest::OpenMainDialog(const MenuItemList& items, int col0Width) {
     g_appConfig.Col0Width = col0Width;
     dlg = new CMainDlg(nullptr);
     app.m_pMainWnd = dlg;
-    ASSERT_TRUE(dlg->Create(102, nullptr));
+    ASSERT_TRUE(dlg->Create(IDD_MAIN, nullptr));
     Pump();
 }
 
@@ -59,7 +60,7 @@ std::string MainDlgTest::AddThroughFileDialog(const std::wstring& path) {
                 }
             }
             if (HWND box = ui::WaitForMessageBox(0)) {
-                message = ui::ItemText(box, 1021);
+                message = ui::ItemText(box, IDC_MSGBOX_TEXT);
                 ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
                 return true;
             }

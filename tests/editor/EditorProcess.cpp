@@ -1,4 +1,6 @@
 #include "EditorProcess.h"
+#include "MenuResource.h"
+#include "QarvoIdentity.h"
 #include "TestSupport.h"
 
 #include <commctrl.h>
@@ -22,7 +24,8 @@ std::string ChildTexts(HWND hwnd) {
 }
 
 int RowCount(HWND mainWindow) {
-    return static_cast<int>(::SendMessageA(::GetDlgItem(mainWindow, 1005), LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(
+        ::SendMessageA(::GetDlgItem(mainWindow, IDC_LIST_ITEMS), LVM_GETITEMCOUNT, 0, 0));
 }
 
 void PressButton(HWND dialog, int id) {
@@ -61,8 +64,8 @@ EditorProcess::~EditorProcess() {
 
 HWND EditorProcess::WaitForMainWindow() const {
     return ui::WaitForWindow([this](HWND hwnd) {
-        return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "Qarvo.MainDlg" &&
-               ui::Text(hwnd) == "Qarvo Context Menu";
+        return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == QARVO_WINDOW_CLASS &&
+               ui::Text(hwnd) == QARVO_EDITOR_TITLE;
     });
 }
 
@@ -70,7 +73,7 @@ HWND EditorProcess::WaitForErrorBox(DWORD timeoutMs) const {
     return ui::WaitForWindow(
         [this](HWND hwnd) {
             return WindowProcess(hwnd) == Id() && ui::ClassName(hwnd) == "#32770" &&
-                   ui::Text(hwnd) == "Qarvo Context Menu";
+                   ui::Text(hwnd) == QARVO_EDITOR_TITLE;
         },
         timeoutMs);
 }

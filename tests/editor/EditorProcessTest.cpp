@@ -1,10 +1,12 @@
 // Menu.exe as a process started from a temporary application folder, driven from outside.
 #include "AnsiText.h"
+#include "QarvoIdentity.h"
 #include "EditorProcess.h"
 #include "MenuData.h"
 #include "ShellHost.h"
 #include "TestSupport.h"
 
+#include "MenuResource.h"
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
@@ -39,7 +41,7 @@ protected:
     // Adds path through the editor's real file dialog.
     static bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {
         const int before = RowCount(mainWindow);
-        PressButton(mainWindow, 1006);
+        PressButton(mainWindow, IDC_SELECT_FILE);
         HWND fileDialog = ui::WaitForFileDialog();
         return fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)) &&
                ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
@@ -66,7 +68,7 @@ TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero
             ::PostMessageA(main, WM_CLOSE, 0, 0);
             break;
         case 1:
-            PressButton(main, 1031);
+            PressButton(main, IDC_EXIT);
             break;
         case 2:
             ::PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -77,7 +79,8 @@ TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero
         }
         EXPECT_EQ(editor.WaitForExit(), 0u);
         // Rewritten by the editor (the seed had no Author), the entries kept.
-        EXPECT_NE(Config().find("Author=\"Qarvo Software\""), std::string::npos) << Config();
+        EXPECT_NE(Config().find("Author=\"" QARVO_COMPANY_NAME "\""), std::string::npos)
+            << Config();
         EXPECT_NE(Config().find("MenuTitle=\"b.exe\""), std::string::npos);
         EXPECT_NE(Config().find("<Col0Width>140</Col0Width>"), std::string::npos);
         // The menu lacked the list, so the first exit wrote it; later exits found it right
@@ -185,11 +188,11 @@ TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
     ASSERT_TRUE(InstallIn(app));
     ASSERT_TRUE(WriteFileBytes(docs + "\\n.txt", "n"));
     EditorProcess shell(dir.Path(), "cmd.exe /c \"cd /d " + dir.Path() + " && app\\Menu.exe\"");
-    HWND main = ui::WaitForWindow("Qarvo.MainDlg", "Qarvo Context Menu");
+    HWND main = ui::WaitForWindow(QARVO_WINDOW_CLASS, QARVO_EDITOR_TITLE);
     ASSERT_NE(main, nullptr);
     const EditorProcess editor(WindowProcess(main)); // started by the shell, not by us
     // The user browses into another folder in the file dialog, then picks a file there.
-    PressButton(main, 1006);
+    PressButton(main, IDC_SELECT_FILE);
     HWND fileDialog = ui::WaitForFileDialog();
     ASSERT_NE(fileDialog, nullptr);
     ASSERT_TRUE(ui::ChooseFile(fileDialog, win32::ToWide(docs)));

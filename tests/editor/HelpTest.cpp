@@ -3,6 +3,7 @@
 #include "EditorFixture.h"
 #include "EditorProcess.h"
 
+#include "MenuResource.h"
 #include <gtest/gtest.h>
 
 using testing_support::BinFolder;
@@ -66,9 +67,9 @@ TEST(HelpProcessTest, F1AndTheHelpButtonOpenTheProgramFoldersHelpFromAnyStartFol
     for (int way = 0; way < 2; ++way) {
         SCOPED_TRACE(ways[way]);
         if (way == 0) {
-            ::PostMessageA(::GetDlgItem(main, 1005), WM_KEYDOWN, VK_F1, 1);
+            ::PostMessageA(::GetDlgItem(main, IDC_LIST_ITEMS), WM_KEYDOWN, VK_F1, 1);
         } else {
-            PressButton(main, 1016);
+            PressButton(main, IDC_HELP_BUTTON);
         }
         HWND viewer = WaitForHelpViewer();
         ASSERT_NE(viewer, nullptr);

@@ -1,6 +1,8 @@
 // The main dialog in this process: list, adding through the real file dialog, duplicates,
 // tracking, deleting, closing.
 #include "CmdLineSplitter.h"
+#include "MenuResource.h"
+#include "QarvoIdentity.h"
 #include "DlgMsgbx.h"
 #include "EditorFixture.h"
 #include "MenuData.h"
@@ -88,7 +90,7 @@ TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
     ::GetMonitorInfoA(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
     EXPECT_NEAR(Centre(hwnd).x, (monitor.rcWork.left + monitor.rcWork.right) / 2, 2);
     EXPECT_NEAR(Centre(hwnd).y, (monitor.rcWork.top + monitor.rcWork.bottom) / 2, 2);
-    EXPECT_EQ(ui::Text(hwnd), "Qarvo Context Menu");
+    EXPECT_EQ(ui::Text(hwnd), QARVO_EDITOR_TITLE);
     EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0), "a.txt|C:\\Docs\\a.txt");
     EXPECT_EQ(Row(1), "b.exe|C:\\Tools\\b.exe");
@@ -101,10 +103,10 @@ TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
 
     EXPECT_EQ(dlg->m_nCurItem, -1);
     EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
-    EXPECT_FALSE(::IsWindowEnabled(dlg->GetDlgItem(1009)));
-    EXPECT_TRUE(::IsWindowEnabled(dlg->GetDlgItem(1019)));
-    EXPECT_EQ(::SendMessageA(dlg->GetDlgItem(1019), EM_GETLIMITTEXT, 0, 0), 128);
-    EXPECT_EQ(::SendMessageA(dlg->GetDlgItem(1009), EM_GETLIMITTEXT, 0, 0), 256);
+    EXPECT_FALSE(::IsWindowEnabled(dlg->GetDlgItem(IDC_EDIT_PATH)));
+    EXPECT_TRUE(::IsWindowEnabled(dlg->GetDlgItem(IDC_EDIT_TITLE)));
+    EXPECT_EQ(::SendMessageA(dlg->GetDlgItem(IDC_EDIT_TITLE), EM_GETLIMITTEXT, 0, 0), 128);
+    EXPECT_EQ(::SendMessageA(dlg->GetDlgItem(IDC_EDIT_PATH), EM_GETLIMITTEXT, 0, 0), 256);
 
     // The About item at the end of the system menu, after a separator.
     HMENU sys = ::GetSystemMenu(hwnd, FALSE);
@@ -124,17 +126,17 @@ TEST_F(MainDlgTest, AddingThroughTheFileDialogAndRefusingDuplicates) {
     ASSERT_EQ(RowCount(), 1);
     EXPECT_EQ(Row(0), "notes.txt|" + path);
     EXPECT_TRUE(g_bListModified);
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "notes.txt");
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1009), path);
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "notes.txt");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_PATH), path);
     EXPECT_EQ(dlg->m_nCurItem, -1) << "the new row is not selected";
 
     // The same file again: refused, nothing else changes.
     g_bListModified = false;
-    ::SetWindowTextA(dlg->GetDlgItem(1019), "typed");
+    ::SetWindowTextA(dlg->GetDlgItem(IDC_EDIT_TITLE), "typed");
     EXPECT_EQ(AddThroughFileDialog(path), "The same item have been existent.");
     EXPECT_EQ(RowCount(), 1);
     EXPECT_FALSE(g_bListModified);
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "typed") << "the boxes are not refreshed";
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "typed") << "the boxes are not refreshed";
 
     // Differing only in case is another entry.
     std::string upper = path;
@@ -199,8 +201,8 @@ TEST_F(MainDlgTest, TrackingAndDeletingTheTrackedRow) {
     SelectRow(1);
     EXPECT_EQ(dlg->m_nCurItem, 1);
     EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "r1");
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1009), "C:\\r1");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "r1");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_PATH), "C:\\r1");
 
     // An add leaves the tracked row tracked: Delete removes it, not the new one.
     EXPECT_EQ(AddThroughFileDialog(dir.File("new.txt")), "");
@@ -215,8 +217,8 @@ TEST_F(MainDlgTest, TrackingAndDeletingTheTrackedRow) {
     EXPECT_TRUE(g_bListModified);
     EXPECT_EQ(dlg->m_nCurItem, -1);
     EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "");
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1009), "");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_PATH), "");
 
     // Nothing tracked: Delete does nothing.
     dlg->OnDelete();
@@ -262,7 +264,7 @@ TEST_F(MainDlgTest, AnyOtherStateChangeClearsTracking) {
                    reinterpret_cast<LPARAM>(&none));
     EXPECT_EQ(dlg->m_nCurItem, -1);
     EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "a.txt");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "a.txt");
 }
 
 TEST_F(MainDlgTest, ClicksAndArrowKeysTrackTheRowTheUserSees) {
@@ -288,7 +290,7 @@ TEST_F(MainDlgTest, ClicksAndArrowKeysTrackTheRowTheUserSees) {
     click(1); // row 0 loses its state after row 1 became selected and focused
     EXPECT_EQ(dlg->m_nCurItem, 1);
     EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
-    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, 1019), "r1");
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "r1");
     key(VK_DOWN);
     EXPECT_EQ(dlg->m_nCurItem, 2);
     EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
@@ -318,8 +320,8 @@ TEST_F(MainDlgTest, ClosingHandsRowsAndWidthBackAndPostsQuit) {
     EXPECT_TRUE(::IsWindow(dlg->m_hWnd)) << "closing does not destroy the window";
 
     // The Exit button does the same.
-    ::SendMessageA(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(1031, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(dlg->GetDlgItem(1031)));
+    ::SendMessageA(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(dlg->GetDlgItem(IDC_EXIT)));
     EXPECT_TRUE(QuitPosted());
 }
 
@@ -341,8 +343,8 @@ TEST_F(MainDlgTest, EscapeIsSwallowedAndEnterOpensTheFileDialog) {
         nullptr, ::GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
 
-    ::SetFocus(dlg->GetDlgItem(1031));
-    MSG esc = {dlg->GetDlgItem(1031), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    ::SetFocus(dlg->GetDlgItem(IDC_EXIT));
+    MSG esc = {dlg->GetDlgItem(IDC_EXIT), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
     EXPECT_TRUE(CWinApp::PreTranslateChain(&esc));
     Pump();
     EXPECT_TRUE(::IsWindowVisible(dlg->m_hWnd));
@@ -355,8 +357,8 @@ TEST_F(MainDlgTest, EscapeIsSwallowedAndEnterOpensTheFileDialog) {
             ::PostMessageA(fd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         }
     });
-    ::SetFocus(dlg->GetDlgItem(1007));
-    MSG enter = {dlg->GetDlgItem(1007), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    ::SetFocus(dlg->GetDlgItem(IDC_DELETE));
+    MSG enter = {dlg->GetDlgItem(IDC_DELETE), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
     EXPECT_TRUE(CWinApp::PreTranslateChain(&enter));
     driver.join();
     ::UnhookWindowsHookEx(hook);
@@ -403,8 +405,8 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
                 return;
             }
             caption = ui::Text(box);
-            text = ui::ItemText(box, 1021);
-            textStyle = ::GetWindowLongPtrA(::GetDlgItem(box, 1021), GWL_STYLE);
+            text = ui::ItemText(box, IDC_MSGBOX_TEXT);
+            textStyle = ::GetWindowLongPtrA(::GetDlgItem(box, IDC_MSGBOX_TEXT), GWL_STYLE);
             centre = Centre(box);
             ownerCentre = Centre(dlg->m_hWnd);
             switch (way) {
@@ -415,7 +417,7 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
                 ::PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
                 break;
             case 2:
-                ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(1020, BN_CLICKED), 0);
+                ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDC_MSGBOX_OK, BN_CLICKED), 0);
                 break;
             default:
                 ::PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -443,7 +445,7 @@ TEST_F(MainDlgTest, ClickSentFromOutsideEndsTheMessageBox) {
     bool rescued = false;
     std::thread driver([&] {
         if (HWND box = ui::WaitForMessageBox()) {
-            ::SendMessageA(box, WM_COMMAND, MAKEWPARAM(1020, BN_CLICKED), 0);
+            ::SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDC_MSGBOX_OK, BN_CLICKED), 0);
             if (!ui::WaitUntil([&] { return ended.load(); }, 3000)) {
                 rescued = true;
                 ::PostMessageA(box, WM_NULL, 0, 0);

@@ -3,6 +3,7 @@
 #include "EditorProcess.h"
 #include "TestSupport.h"
 
+#include "MenuResource.h"
 #include <gtest/gtest.h>
 
 #include <string>
@@ -76,7 +77,7 @@ protected:
     // Presses "Skins" and waits until the skin awaited was asked for and the window is back.
     std::string RunPressingSkins(const std::string& awaited) const {
         return Run(dir.Path(), [&](HWND main) {
-            PressButton(main, 1017);
+            PressButton(main, IDC_SKINS);
             EXPECT_TRUE(ui::WaitUntil([&] {
                 return ReadFileBytes(dir.File("skin-calls.log")).find(awaited) != std::string::npos;
             }));
@@ -128,5 +129,5 @@ TEST_F(SkinBindingTest, SkinPathOverThePathBufferIsNeverPassedOn) {
     ASSERT_LE(folder.size(), 255u);
     ASSERT_GT(SkinPath(folder, 2).size(), 255u);
     ASSERT_TRUE(Install(folder));
-    EXPECT_EQ(Run(folder, [](HWND main) { PressButton(main, 1017); }), "");
+    EXPECT_EQ(Run(folder, [](HWND main) { PressButton(main, IDC_SKINS); }), "");
 }

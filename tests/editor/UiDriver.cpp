@@ -1,4 +1,6 @@
 #include "UiDriver.h"
+#include "MenuResource.h"
+#include "QarvoIdentity.h"
 
 #include <vector>
 
@@ -93,8 +95,9 @@ HWND WaitForMessageBox(DWORD timeoutMs) {
     // Recognised by its controls: reading a caption can wait on a busy thread under Wine.
     return WaitForWindow(
         [](HWND hwnd) {
-            return ClassName(hwnd) == "Qarvo.MainDlg" && ::GetDlgItem(hwnd, 1020) != nullptr &&
-                   ::GetDlgItem(hwnd, 1021) != nullptr;
+            return ClassName(hwnd) == QARVO_WINDOW_CLASS &&
+                   ::GetDlgItem(hwnd, IDC_MSGBOX_OK) != nullptr &&
+                   ::GetDlgItem(hwnd, IDC_MSGBOX_TEXT) != nullptr;
         },
         timeoutMs);
 }

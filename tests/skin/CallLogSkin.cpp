@@ -1,6 +1,7 @@
 // Skin.dll for the editor's tests: the real library, which also notes every call in
 // "skin-calls.log" beside itself: "load <1|0> <path>", and "release <dialogs still open>".
 #include "Owners.h"
+#include "QarvoIdentity.h"
 
 #include <windows.h>
 
@@ -36,7 +37,7 @@ int OpenDialogs() {
         [](HWND hwnd, LPARAM lp) -> BOOL {
             char name[64] = {};
             ::GetClassNameA(hwnd, name, sizeof name);
-            if (std::string(name) == "Qarvo.MainDlg") {
+            if (std::string(name) == QARVO_WINDOW_CLASS) {
                 ++*reinterpret_cast<int*>(lp);
             }
             return TRUE;

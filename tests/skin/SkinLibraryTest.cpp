@@ -2,7 +2,8 @@
 // against dialogs of the editor's window class made from the editor's main dialog template.
 // The colours are read back from the screen, where each control shows only its background.
 #include "TestSupport.h"
-#include "resource.h"
+#include "QarvoIdentity.h"
+#include "MenuResource.h"
 
 #include <gtest/gtest.h>
 
@@ -183,7 +184,7 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
     WNDCLASSA wc = {};
     ::GetClassInfoA(nullptr, "#32770", &wc);
     wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "Qarvo.MainDlg";
+    wc.lpszClassName = QARVO_WINDOW_CLASS;
     ASSERT_NE(::RegisterClassA(&wc), 0);
 
     SkinLibrary skin;
