@@ -7,8 +7,16 @@ function(qarvo_deliverable target)
         LIBRARY_OUTPUT_DIRECTORY ${QARVO_BIN_DIR}
         ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib
         PREFIX "")
-    # Shipped without debug information.
-    target_link_options(${target} PRIVATE -s)
+    # Shipped stripped; the debug information stays in the build tree (debug/NAME.debug, linked
+    # by .gnu_debuglink), so that a crash dump from a user's Explorer can be symbolised.
+    set(debug_dir ${CMAKE_BINARY_DIR}/debug)
+    set(debug_file ${debug_dir}/$<TARGET_FILE_NAME:${target}>.debug)
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${debug_dir}
+        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${debug_file}
+        COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${debug_file}
+                $<TARGET_FILE:${target}>
+        VERBATIM)
     set_property(GLOBAL APPEND PROPERTY QARVO_DELIVERABLES ${target})
 endfunction()
 
