@@ -9,7 +9,7 @@ BOOL CStaticLink::s_bLinkCursorTried = FALSE;
 const MsgMap<CStaticLink> CStaticLink::s_messageMap = {
     OnWmNcHitTest<&CStaticLink::OnNcHitTest>(),
     OnWmTimer<&CStaticLink::OnTimer>(),
-    Reflected(OnWmCtlColor<&CStaticLink::CtlColor>(WM_CTLCOLORSTATIC)),
+    Reflected(OnWmCtlColor<&CStaticLink::OnCtlColor>(WM_CTLCOLORSTATIC)),
     OnWmLButtonDown<&CStaticLink::OnLButtonDown>(),
     OnWmSetCursor<&CStaticLink::OnSetCursor>(),
 };
@@ -90,7 +90,7 @@ void CStaticLink::OnTimer(UINT_PTR) {
     Default();
 }
 
-HBRUSH CStaticLink::CtlColor(HDC dc, HWND) {
+HBRUSH CStaticLink::OnCtlColor(HDC dc, HWND) {
     // Text statics only (left, centred, right); pictures and frames keep their colours.
     const LONG_PTR type = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & SS_TYPEMASK;
     if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT) {

@@ -43,7 +43,7 @@ public:
     // Handlers, reached through the message map.
     LRESULT OnNcHitTest(POINT screen);
     void OnTimer(UINT_PTR id);
-    HBRUSH CtlColor(HDC dc, HWND control);
+    HBRUSH OnCtlColor(HDC dc, HWND control);
     void OnLButtonDown(UINT keys, POINT client);
     BOOL OnSetCursor(HWND window, UINT hitTest, UINT mouseMessage);
 
