@@ -1,5 +1,6 @@
 #include "MainDlg.h"
 #include "AppConfig.h"
+#include "DlgAbout.h"
 #include "MenuApp.h"
 #include "DlgMsgbx.h"
 #include "FileDialog.h"
@@ -19,12 +20,14 @@ constexpr char kHelpFile[] = "Menu.chm";
 } // namespace
 
 const MsgMap<CMainDlg> CMainDlg::s_messageMap = {
+    OnWmSysCommand<&CMainDlg::OnSysCommand>(),
     OnMessage<&CMainDlg::OnPaint>(WM_PAINT),
     OnWmQueryDragIcon<&CMainDlg::OnQueryDragIcon>(),
     OnWmSize<&CMainDlg::OnSize>(),
     OnMessage<&CMainDlg::OnDestroy>(WM_DESTROY),
     OnMessage<&CMainDlg::OnClose>(WM_CLOSE),
     OnWmTimer<&CMainDlg::OnTimer>(),
+    OnCommand<&CMainDlg::OnAbout>(IDC_ABOUT),
     OnCommand<&CMainDlg::OnHelp>(IDC_HELP_BUTTON),
     OnCommand<&CMainDlg::OnSkins>(IDC_SKINS),
     OnCommand<&CMainDlg::OnClose>(IDC_EXIT),
@@ -247,6 +250,20 @@ void CMainDlg::OnClose() {
     // The files are written by the application's shutdown, after the loop has ended.
     PostMessage(WM_QUIT, 0, 0);
     Default();
+}
+
+void CMainDlg::OnSysCommand(UINT id, LPARAM) {
+    // The low four bits are the system's own.
+    if ((id & ~0xFu) == IDM_ABOUTBOX) {
+        OnAbout();
+    } else {
+        Default();
+    }
+}
+
+void CMainDlg::OnAbout() {
+    CDlgAbout about; // owned by the main window, as every dialog without a parent
+    about.DoModal();
 }
 
 void CMainDlg::OnHelp() {

@@ -39,6 +39,8 @@ public:
     LRESULT OnItemChangingList(NMHDR* hdr);
     void OnTimer(UINT_PTR id);
     void OnClose();
+    void OnSysCommand(UINT id, LPARAM lp);
+    void OnAbout();
     void OnHelp();
     void OnSkins();
     void OnPaint();

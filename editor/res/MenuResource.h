@@ -8,6 +8,9 @@
 #define IDD_MSGBOX 133
 #define IDB_ABOUT 137
 
+// Controls nothing refers to.
+#define IDC_STATIC (-1)
+
 // System menu command of the About item.
 #define IDM_ABOUTBOX 0x0010
 
@@ -26,3 +29,7 @@
 #define IDC_MSGBOX_OK 1020
 #define IDC_MSGBOX_TEXT 1021
 #define IDC_EXIT 1031
+
+// The About dialog's links.
+#define IDC_LINK_WEB 1031
+#define IDC_LINK_MAIL 1032

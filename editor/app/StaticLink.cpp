@@ -1,0 +1,149 @@
+#include "StaticLink.h"
+#include "WinApp.h"
+
+#include <shellapi.h>
+
+HCURSOR CStaticLink::s_hLinkCursor = nullptr;
+BOOL CStaticLink::s_bLinkCursorTried = FALSE;
+
+const MsgMap<CStaticLink> CStaticLink::s_messageMap = {
+    OnWmNcHitTest<&CStaticLink::OnNcHitTest>(),
+    OnWmTimer<&CStaticLink::OnTimer>(),
+    Reflected(OnWmCtlColor<&CStaticLink::OnCtlColor>(WM_CTLCOLORSTATIC)),
+    OnWmLButtonDown<&CStaticLink::OnLButtonDown>(),
+    OnWmSetCursor<&CStaticLink::OnSetCursor>(),
+};
+
+namespace {
+
+// String resource id of this program, of any length; empty when there is none.
+std::string ResourceString(UINT id) {
+    std::string text(256, '\0');
+    for (;;) {
+        const int got =
+            ::LoadStringA(AfxGetInstanceHandle(), id, &text[0], static_cast<int>(text.size()));
+        if (got < static_cast<int>(text.size()) - 1) {
+            text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            return text;
+        }
+        text.resize(text.size() * 2); // filled the buffer: it may have been cut
+    }
+}
+
+// The hand of the system's old help viewer.
+HCURSOR LoadHandCursor() {
+    char folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemWindowsDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
+    }
+    const std::string path = std::string(folder, length) + "\\winhlp32.exe";
+    // Only its resources are needed: none of its code is run.
+    win32::CLibrary viewer(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!viewer) {
+        return nullptr;
+    }
+    HCURSOR hand = ::LoadCursorA(viewer.Get(), MAKEINTRESOURCEA(106));
+    // A copy of our own, which outlives the library.
+    return hand != nullptr ? static_cast<HCURSOR>(::CopyIcon(hand)) : nullptr;
+}
+
+} // namespace
+
+HINSTANCE CLinkTarget::Open() const {
+    if (m_strTarget.empty()) {
+        return nullptr;
+    }
+    return ::ShellExecuteA(nullptr, "open", m_strTarget.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+CStaticLink::CStaticLink(const char* target, BOOL autoDelete)
+    : m_target(target != nullptr ? target : ""), m_bAutoDelete(autoDelete) {}
+
+void CStaticLink::SetTextColour(COLORREF colour) {
+    m_crText = colour;
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+LRESULT CStaticLink::OnNcHitTest(POINT) {
+    if (!m_bHover) {
+        m_bHover = TRUE;
+        SetTextColour(s_crHover);
+        // The static hears nothing when the pointer leaves: the timer looks for it.
+        ::SetTimer(m_hWnd, m_nTimerId, 100, nullptr);
+    }
+    // A client answer brings the clicks and cursor requests that a static without the notify
+    // style would not get.
+    return HTCLIENT;
+}
+
+void CStaticLink::OnTimer(UINT_PTR) {
+    POINT pt = msgmap::PointOf(static_cast<LPARAM>(::GetMessagePos()));
+    ::ScreenToClient(m_hWnd, &pt);
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    if (!::PtInRect(&rc, pt)) {
+        m_bHover = FALSE;
+        ::KillTimer(m_hWnd, m_nTimerId);
+        SetTextColour(s_crNormal);
+    }
+    Default();
+}
+
+HBRUSH CStaticLink::OnCtlColor(HDC dc, HWND) {
+    // Text statics only (left, centred, right); pictures and frames keep their colours.
+    const LONG_PTR type = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & SS_TYPEMASK;
+    if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT) {
+        return nullptr;
+    }
+    if (!m_font) {
+        HFONT current = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+        LOGFONTA lf;
+        if (current != nullptr && ::GetObjectA(current, sizeof lf, &lf) == sizeof lf) {
+            m_font.Reset(::CreateFontIndirectA(&lf));
+        }
+    }
+    if (m_font) {
+        ::SelectObject(dc, m_font.Get());
+    }
+    ::SetTextColor(dc, m_crText);
+    ::SetBkMode(dc, TRANSPARENT);
+    return static_cast<HBRUSH>(::GetStockObject(HOLLOW_BRUSH));
+}
+
+void CStaticLink::OnLButtonDown(UINT, POINT) {
+    if (m_target.m_strTarget.empty()) {
+        m_target.m_strTarget = ResourceString(static_cast<UINT>(::GetDlgCtrlID(m_hWnd)));
+        if (m_target.m_strTarget.empty()) {
+            m_target.m_strTarget = GetWindowText();
+        }
+    }
+    if (m_target.m_strTarget.empty()) {
+        return;
+    }
+    // Opened on the press, not on the release.
+    const HINSTANCE result = m_target.Open();
+    if (reinterpret_cast<INT_PTR>(result) <= 32) {
+        ::MessageBeep(0);
+    } else {
+        SetTextColour(s_crVisited);
+    }
+}
+
+BOOL CStaticLink::OnSetCursor(HWND, UINT, UINT) {
+    if (s_hLinkCursor == nullptr && !s_bLinkCursorTried) {
+        s_hLinkCursor = LoadHandCursor();
+        s_bLinkCursorTried = TRUE;
+    }
+    if (s_hLinkCursor == nullptr) {
+        return FALSE; // the default cursor
+    }
+    ::SetCursor(s_hLinkCursor);
+    return TRUE;
+}
+
+void CStaticLink::PostNcDestroy() {
+    if (m_bAutoDelete) {
+        delete this;
+    }
+}

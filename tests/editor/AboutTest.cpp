@@ -1,0 +1,199 @@
+// The About dialog and its links, in this process: what the dialog shows and how it ends, the
+// main window's two ways to it, and the link's colours as its answer to WM_CTLCOLORSTATIC
+// gives them.
+#include "DlgAbout.h"
+#include "EditorFixture.h"
+#include "StaticLink.h"
+#include "MenuResource.h"
+#include "QarvoIdentity.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using testing_support::ExeFolder;
+using testing_support::UnixProcessOf;
+using testing_support::WaitForFile;
+
+namespace {
+
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kPurple = RGB(128, 0, 128);
+
+HWND WaitForAbout() {
+    return ui::WaitForWindow(QARVO_WINDOW_CLASS, "About " QARVO_PRODUCT_NAME);
+}
+
+// The text colour a control is painted in: what its parent's WM_CTLCOLORSTATIC sets.
+COLORREF TextColour(HWND control, LOGFONTA* font = nullptr) {
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SendMessageA(::GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(control));
+    const COLORREF colour = ::GetTextColor(dc);
+    if (font != nullptr) {
+        ::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof *font, font);
+    }
+    ::DeleteDC(dc);
+    return colour;
+}
+
+POINT CentreOf(HWND hwnd) {
+    RECT rc;
+    ::GetWindowRect(hwnd, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+class StaticLinkTest : public MainDlgTest {
+protected:
+    // A static of the main dialog made a link that deletes itself with its window.
+    HWND AddLink(int id, const std::string& text, DWORD style = SS_LEFT) {
+        HWND hwnd =
+            ::CreateWindowA("STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | style, 20, 20, 200, 16,
+                            dlg->m_hWnd, reinterpret_cast<HMENU>(INT_PTR{id}), nullptr, nullptr);
+        ::SendMessageA(hwnd, WM_SETFONT, dlg->SendMessage(WM_GETFONT), FALSE);
+        CStaticLink* link = new CStaticLink(nullptr, TRUE);
+        if (!link->SubclassWindow(hwnd)) {
+            delete link;
+            ADD_FAILURE() << "not subclassed";
+        }
+        return hwnd;
+    }
+};
+
+} // namespace
+
+TEST_F(MainDlgTest, AboutDialogShowsTheProductAndEndsAsOkOnEnterAndAsCancelOnEsc) {
+    OpenMainDialog();
+    for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        std::string caption;
+        std::vector<std::string> texts;
+        COLORREF web = 0, mail = 0, version = 0;
+        RECT picture = {}, expected = {2, 1, 0, 0};
+        std::thread driver([&] {
+            HWND about = WaitForAbout();
+            if (about == nullptr) {
+                return;
+            }
+            caption = ui::Text(about);
+            for (HWND c = ::GetWindow(about, GW_CHILD); c != nullptr;
+                 c = ::GetWindow(c, GW_HWNDNEXT)) {
+                if ((::GetWindowLongPtrA(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+                    ::GetWindowRect(c, &picture);
+                    ::MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&picture), 2);
+                } else {
+                    texts.push_back(ui::Text(c));
+                }
+            }
+            ::MapDialogRect(about, &expected);
+            web = TextColour(::GetDlgItem(about, 1031));
+            mail = TextColour(::GetDlgItem(about, 1032));
+            version = TextColour(::GetWindow(::GetDlgItem(about, IDOK), GW_HWNDNEXT));
+            ::PostMessageA(about, WM_KEYDOWN, key, 0);
+        });
+        CDlgAbout about;
+        const INT_PTR result = about.DoModal();
+        driver.join();
+        EXPECT_EQ(result, key == VK_RETURN ? IDOK : IDCANCEL);
+        EXPECT_EQ(caption, "About Qarvo Context Menu");
+        EXPECT_EQ(texts,
+                  (std::vector<std::string>{
+                      "&OK", QARVO_PRODUCT_NAME " Version " QARVO_VERSION_SHORT, QARVO_COPYRIGHT,
+                      "Website : www.qarvo.example", "Mail to : support@qarvo.example"}));
+        EXPECT_EQ(web, kBlue);
+        EXPECT_EQ(mail, kBlue);
+        EXPECT_NE(version, kBlue) << "only the two links are links";
+        EXPECT_EQ(picture.left, expected.left);
+        EXPECT_EQ(picture.top, expected.top);
+        EXPECT_EQ(picture.right - picture.left, 326);
+        EXPECT_EQ(picture.bottom - picture.top, 150);
+    }
+    // The picture itself: 24 bits per pixel.
+    HRSRC res = ::FindResourceA(nullptr, MAKEINTRESOURCEA(IDB_ABOUT), RT_BITMAP);
+    ASSERT_NE(res, nullptr);
+    const auto* header =
+        static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(nullptr, res)));
+    EXPECT_EQ(header->biWidth, 326);
+    EXPECT_EQ(header->biHeight, 150);
+    EXPECT_EQ(header->biBitCount, 24);
+}
+
+TEST_F(MainDlgTest, TheSystemMenusAboutItemAndTheAboutButtonShowTheAboutDialog) {
+    OpenMainDialog();
+    const LPARAM button = reinterpret_cast<LPARAM>(dlg->GetDlgItem(1018));
+    struct Way {
+        UINT msg;
+        WPARAM wp;
+        LPARAM lp;
+    } ways[] = {{WM_SYSCOMMAND, 16, 0},
+                {WM_SYSCOMMAND, 0x13, 0}, // the low four bits are the system's
+                {WM_COMMAND, MAKEWPARAM(1018, BN_CLICKED), button}};
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.wp);
+        HWND owner = nullptr;
+        std::thread driver([&] {
+            if (HWND about = WaitForAbout()) {
+                owner = ::GetWindow(about, GW_OWNER);
+                ::PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+            }
+        });
+        dlg->SendMessage(way.msg, way.wp, way.lp);
+        driver.join();
+        EXPECT_EQ(owner, dlg->m_hWnd);
+        EXPECT_TRUE(::IsWindowEnabled(dlg->m_hWnd));
+    }
+    // Every other system command is the system's.
+    dlg->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(::IsIconic(dlg->m_hWnd));
+}
+
+TEST_F(StaticLinkTest, RedUnderThePointerBlueAgainWhenATimerTickFindsItOutside) {
+    OpenMainDialog();
+    HWND link = AddLink(2001, "a link");
+    LOGFONTA used = {}, own = {};
+    EXPECT_EQ(TextColour(link, &used), kBlue);
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(link, WM_GETFONT, 0, 0)), sizeof own, &own);
+    EXPECT_STREQ(used.lfFaceName, own.lfFaceName) << "the control's own font, not underlined";
+    EXPECT_EQ(used.lfHeight, own.lfHeight);
+    EXPECT_FALSE(used.lfUnderline);
+    // A picture static is no text: its colours stay the dialog's.
+    EXPECT_NE(TextColour(AddLink(2002, "", SS_BITMAP)), kBlue);
+
+    const POINT on = CentreOf(link);
+    ::SetCursorPos(on.x, on.y);
+    EXPECT_EQ(::SendMessageA(link, WM_NCHITTEST, 0, MAKELPARAM(on.x, on.y)), HTCLIENT);
+    EXPECT_EQ(TextColour(link), kRed);
+    ::PostMessageA(link, WM_TIMER, 1, 0);
+    Pump();
+    EXPECT_EQ(TextColour(link), kRed) << "the pointer is still on it";
+
+    ::SetCursorPos(0, 0);
+    EXPECT_TRUE(ui::WaitUntil([&] {
+        Pump();
+        return TextColour(link) == kBlue;
+    }));
+    EXPECT_FALSE(::KillTimer(link, 1)) << "the hover timer was stopped";
+}
+
+TEST_F(StaticLinkTest, ButtonDownOpensTheTargetAndTurnsPurpleOnlyWhenItOpened) {
+    const std::string marker = dir.File("marker.exe");
+    ASSERT_TRUE(::CopyFileA((ExeFolder() + "\\marker.exe").c_str(), marker.c_str(), FALSE));
+    OpenMainDialog();
+    ::SetCursorPos(0, 0);
+
+    // No target and no string resource 2003: the window text is the target. The marker
+    // program notes that it ran and ends by itself.
+    HWND opens = AddLink(2003, marker);
+    ::SendMessageA(opens, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    EXPECT_EQ(TextColour(opens), kPurple);
+    EXPECT_TRUE(WaitForFile(dir.File("launched.txt"), 20000));
+    EXPECT_TRUE(ui::WaitUntil([&] { return UnixProcessOf(marker) == 0; }));
+
+    // String resource 101 comes before the window text, and names nothing that opens: a beep,
+    // and the colour stays.
+    HWND fails = AddLink(IDS_ABOUTBOX, marker);
+    ::SendMessageA(fails, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    EXPECT_EQ(TextColour(fails), kBlue);
+}
