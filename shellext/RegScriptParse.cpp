@@ -83,7 +83,7 @@ public:
             return false;
         }
         if (EqualsNoCase(m_tok.text, "HKCR") || EqualsNoCase(m_tok.text, "HKEY_CLASSES_ROOT")) {
-            script.root = HKEY_CLASSES_ROOT;
+            script.root = RegRoot::ClassesRoot;
         } else {
             return false;
         }

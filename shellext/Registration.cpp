@@ -1,7 +1,7 @@
 // DllRegisterServer and DllUnregisterServer: the approved-list value, then the embedded
 // registry script.
 #include "Module.h"
-#include "RegScript.h"
+#include "RegScriptApply.h"
 #include "RegKey.h"
 #include "resource.h"
 
@@ -103,7 +103,7 @@ HRESULT RunRegistryScript(RegMode mode) {
     if (!ParseRegScript(ExpandRegScript(text, replacements), script)) {
         return DISP_E_EXCEPTION;
     }
-    return ApplyRegScript(script, script.root, mode);
+    return ApplyRegScript(script, RootKey(script.root), mode);
 }
 
 } // namespace

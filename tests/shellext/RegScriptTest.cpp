@@ -1,5 +1,5 @@
 // The registry script: text to statement tree, and the tree run against a sandbox key.
-#include "RegScript.h"
+#include "RegScriptApply.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -211,7 +211,7 @@ TEST(RegScriptParse, DamagedScriptsAreRefusedOrParsedWithoutHarm) {
         RegScript script;
         if (ParseRegScript(text, script)) {
             ++parsed;
-            EXPECT_EQ(script.root, HKEY_CLASSES_ROOT) << text;
+            EXPECT_EQ(script.root, RegRoot::ClassesRoot) << text;
         } else {
             ++refused;
         }

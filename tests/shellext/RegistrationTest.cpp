@@ -158,7 +158,7 @@ TEST(RegistrationScript, EmbeddedScriptIsTheExpectedStatementList) {
 
     RegScript script;
     ASSERT_TRUE(ParseRegScript(ExpandRegScript(text, {{"Module", "M"}}), script));
-    EXPECT_EQ(script.root, HKEY_CLASSES_ROOT);
+    EXPECT_EQ(script.root, RegRoot::ClassesRoot);
 
     // One row per key statement: parent row, name, marker, default value, named value.
     std::vector<std::string> rows;
