@@ -27,6 +27,9 @@ struct RegScript {
     std::vector<RegStatement> statements;
 };
 
+// Blocks nested deeper than this are refused: the parser and the interpreter recurse per level.
+constexpr int kMaxRegScriptDepth = 64;
+
 using RegReplacements = std::vector<std::pair<std::string, std::string>>;
 
 // Replaces every %NAME% whose NAME matches a replacement without regard to case. Other
