@@ -40,6 +40,11 @@ LONG ModuleLockCount() {
     return ::InterlockedCompareExchange(&s_nLockCount, 0, 0);
 }
 
+HRESULT LastErrorResult() {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
 void ModuleAttach(HMODULE module) {
     s_hModule = module;
     ::InitializeCriticalSection(&s_csObjectTable);

@@ -13,6 +13,9 @@ void ModuleLock();
 void ModuleUnlock();
 LONG ModuleLockCount();
 
+// The calling thread's last error as an HRESULT; E_FAIL when a failing call left none.
+HRESULT LastErrorResult();
+
 // Called from DllMain.
 void ModuleAttach(HMODULE module);
 void ModuleDetach();

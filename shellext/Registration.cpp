@@ -19,11 +19,6 @@ bool IsWin9x() {
     return (::GetVersion() & 0x80000000u) != 0;
 }
 
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
 // Loads the library file as data, so its resources are read without running it again.
 class CDataModule {
 public:
