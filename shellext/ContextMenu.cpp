@@ -119,26 +119,8 @@ STDMETHODIMP QarvoContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY)
 
 // Reads "menu.dat" from the folder this library was loaded from.
 HRESULT QarvoContextMenu::LoadItems() {
-    char modulePath[256] = {};
-    const DWORD len = ::GetModuleFileNameA(ModuleHandle(), modulePath, sizeof modulePath);
-    if (len == 0 || len >= sizeof modulePath) {
-        return E_INVALIDARG; // no path, or one the buffer could not hold whole
-    }
-
-    char dataPath[256] = {};
-    const char* lastSlash = std::strrchr(modulePath, '\\');
-    std::size_t folderLen = 0;
-    if (len > 4 && lastSlash != nullptr) {
-        folderLen = static_cast<std::size_t>(lastSlash - modulePath);
-    }
-    constexpr char kFileName[] = "\\menu.dat";
-    if (folderLen + sizeof kFileName > sizeof dataPath) {
-        return E_INVALIDARG;
-    }
-    std::memcpy(dataPath, modulePath, folderLen);
-    std::memcpy(dataPath + folderLen, kFileName, sizeof kFileName);
-
-    if (ReadMenuData(dataPath, m_items) <= 0 || m_items.empty()) {
+    char dataPath[256];
+    if (!MenuDataPath(dataPath) || ReadMenuData(dataPath, m_items) <= 0 || m_items.empty()) {
         return E_INVALIDARG;
     }
     return S_OK;

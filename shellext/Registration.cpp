@@ -6,6 +6,7 @@
 #include "resource.h"
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -47,6 +48,29 @@ HRESULT ModulePath(std::string& path) {
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     }
     path.assign(buffer, len);
+    return S_OK;
+}
+
+// A library whose menu could never load is not registered: the handler reads its own path
+// as ANSI text into 256 bytes and "menu.dat" beside it.
+HRESULT CheckUsableModulePath() {
+    WCHAR wide[MAX_PATH] = {};
+    char ansi[MAX_PATH] = {};
+    WCHAR back[MAX_PATH] = {};
+    const DWORD len = ::GetModuleFileNameW(ModuleHandle(), wide, MAX_PATH);
+    if (len == 0) {
+        return LastErrorResult();
+    }
+    // A name the ANSI code page cannot spell comes back as another path.
+    if (len < MAX_PATH && ::GetModuleFileNameA(ModuleHandle(), ansi, MAX_PATH) < MAX_PATH &&
+        (::MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) == 0 ||
+         std::wcscmp(back, wide) != 0)) {
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    }
+    char dataPath[256];
+    if (!MenuDataPath(dataPath)) {
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
     return S_OK;
 }
 
@@ -105,6 +129,10 @@ HRESULT RunRegistryScript(RegMode mode) {
 
 STDAPI DllRegisterServer() {
     try {
+        const HRESULT usable = CheckUsableModulePath();
+        if (FAILED(usable)) {
+            return usable;
+        }
         if (!IsWin9x()) {
             CRegKey approved;
             if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,
