@@ -1,17 +1,8 @@
+// The file side of menu.dat: the editor's writer and the extension's reader.
 #include "MenuData.h"
 #include "ScopedHandle.h"
 
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
-#include <algorithm>
-
-MenuItem MakeMenuItem(std::string_view title, std::string_view path) {
-    MenuItem item{};
-    AssignField(item.MenuTitle, title);
-    AssignField(item.FilePath, path);
-    return item;
-}
 
 namespace {
 
@@ -54,21 +45,17 @@ bool WriteMenuData(const char* path, const MenuItemList& items) {
         return false;
     }
 
-    const bool tooMany = items.size() > static_cast<std::size_t>(menudata::kMaxRecords);
-    const int count = tooMany ? menudata::kMaxRecords : static_cast<int>(items.size());
-
-    // "%d" of the length in a zero-filled buffer; only its first 4 bytes go to the file.
-    char header[32] = {};
-    std::to_chars(header, header + sizeof header - 1, count * static_cast<int>(sizeof(MenuItem)));
-    if (!WriteAll(file.Get(), header, 4)) {
+    // The header, then one write per record: a failed write leaves only whole records.
+    const std::string image = FormatMenuData(items);
+    if (!WriteAll(file.Get(), image.data(), 4)) {
         return false;
     }
-    for (int i = 0; i < count; ++i) {
-        if (!WriteAll(file.Get(), &items[i], sizeof(MenuItem))) {
+    for (std::size_t at = 4; at < image.size(); at += sizeof(MenuItem)) {
+        if (!WriteAll(file.Get(), image.data() + at, sizeof(MenuItem))) {
             return false;
         }
     }
-    if (tooMany) {
+    if (items.size() > static_cast<std::size_t>(menudata::kMaxRecords)) {
         ::SetLastError(ERROR_FILE_TOO_LARGE);
         return false;
     }
@@ -97,25 +84,6 @@ int ReadMenuData(const char* path, MenuItemList& items) {
     if (!::ReadFile(file.Get(), raw, sizeof raw, &got, nullptr)) {
         got = 0;
     }
-
-    // Zero-filled and larger than the header, so four digits always end in a NUL.
-    char header[32] = {};
-    std::memcpy(header, raw, got < 4 ? got : 4);
-    const int length = std::atoi(header);
-    if (length <= 0) {
-        return 1;
-    }
-
-    // The header is trusted over the file size: bytes after it are ignored, and a short file
-    // yields only the complete records actually there.
-    const std::size_t available = got > 4 ? got - 4 : 0;
-    const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(length), available);
-    const std::size_t count = used / sizeof(MenuItem);
-    items.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        MenuItem item;
-        std::memcpy(&item, raw + 4 + i * sizeof(MenuItem), sizeof(MenuItem));
-        items.push_back(item);
-    }
+    ParseMenuData(raw, got, items);
     return 1;
 }

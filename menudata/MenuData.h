@@ -3,6 +3,8 @@
 
 #include "MenuItem.h"
 
+#include <string>
+
 namespace menudata {
 // The header holds four digits, so at most 26 records (9984 bytes) can be described.
 constexpr int kMaxRecords = 26;
@@ -10,9 +12,17 @@ constexpr int kMaxRecords = 26;
 constexpr std::size_t kMaxPath = 255;
 } // namespace menudata
 
+// The file image of the list: the header, then the records. A list of more than 26 records
+// gives the image of its first 26, so the header never disagrees with the records behind it.
+std::string FormatMenuData(const MenuItemList& items);
+
+// Clears items, then fills it from a file image. The header is trusted over the image's size:
+// bytes after the records it describes are ignored, and a short image yields only the
+// complete records that are there.
+void ParseMenuData(const void* bytes, std::size_t size, MenuItemList& items);
+
 // Writes the list to path. True when the header and every record were written. A list of
-// more than 26 records is written as its first 26 and reported as false, so the header never
-// disagrees with the records behind it.
+// more than 26 records is written as its first 26 and reported as false.
 bool WriteMenuData(const char* path, const MenuItemList& items);
 
 // Clears items, then fills it from the file. -1 when no usable path is given or the file

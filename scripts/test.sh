@@ -16,5 +16,8 @@ trap wine_session_stop EXIT
 wine_session_start "$root/build"
 
 status=0
+rm -f build/fuzz/reports/*.summary
 ctest --preset "$preset" -j2 "$@" || status=$?
+# The fuzz targets' figures of this run.
+cat build/fuzz/reports/*.summary 2>/dev/null || true
 exit $status

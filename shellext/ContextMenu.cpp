@@ -39,6 +39,22 @@ template <std::size_t N> struct CTerminated {
     char text[N + 1];
 };
 
+// A title as item text: every "&" doubled, so "Q&A" shows as typed and not as a shortcut key.
+// Room for a field of nothing but "&" and no NUL.
+struct CItemText {
+    explicit CItemText(const char (&title)[sizeof(MenuItem::MenuTitle)]) {
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < sizeof title && title[i] != '\0'; ++i) {
+            if (title[i] == '&') {
+                text[out++] = '&';
+            }
+            text[out++] = title[i];
+        }
+        text[out] = '\0';
+    }
+    char text[2 * sizeof(MenuItem::MenuTitle) + 1];
+};
+
 } // namespace
 
 QarvoContextMenu::QarvoContextMenu() {
@@ -103,26 +119,8 @@ STDMETHODIMP QarvoContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY)
 
 // Reads "menu.dat" from the folder this library was loaded from.
 HRESULT QarvoContextMenu::LoadItems() {
-    char modulePath[256] = {};
-    const DWORD len = ::GetModuleFileNameA(ModuleHandle(), modulePath, sizeof modulePath);
-    if (len == 0 || len >= sizeof modulePath) {
-        return E_INVALIDARG; // no path, or one the buffer could not hold whole
-    }
-
-    char dataPath[256] = {};
-    const char* lastSlash = std::strrchr(modulePath, '\\');
-    std::size_t folderLen = 0;
-    if (len > 4 && lastSlash != nullptr) {
-        folderLen = static_cast<std::size_t>(lastSlash - modulePath);
-    }
-    constexpr char kFileName[] = "\\menu.dat";
-    if (folderLen + sizeof kFileName > sizeof dataPath) {
-        return E_INVALIDARG;
-    }
-    std::memcpy(dataPath, modulePath, folderLen);
-    std::memcpy(dataPath + folderLen, kFileName, sizeof kFileName);
-
-    if (ReadMenuData(dataPath, m_items) <= 0 || m_items.empty()) {
+    char dataPath[256];
+    if (!MenuDataPath(dataPath) || ReadMenuData(dataPath, m_items) <= 0 || m_items.empty()) {
         return E_INVALIDARG;
     }
     return S_OK;
@@ -136,7 +134,7 @@ STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idC
     const UINT count = static_cast<UINT>(m_items.size());
     CPopupMenuGuard popup;
     for (UINT i = 0; i < count; ++i) {
-        const CTerminated<sizeof(MenuItem::MenuTitle)> title(m_items[i].MenuTitle);
+        const CItemText title(m_items[i].MenuTitle);
         ::InsertMenuA(popup.Get(), i, MF_BYPOSITION | MF_STRING, idCmdFirst + i, title.text);
     }
     if (::InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP,
@@ -147,19 +145,28 @@ STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idC
 }
 
 STDMETHODIMP QarvoContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
-    if (info == nullptr) {
+    // Any bit above the low 16 makes it a verb string, not an offset: on 64-bit a string may
+    // well sit at an address whose bits 16-31 are clear.
+    if (info == nullptr || !IS_INTRESOURCE(info->lpVerb)) {
         return E_INVALIDARG;
     }
-    const UINT_PTR verb = reinterpret_cast<UINT_PTR>(info->lpVerb);
-    if (HIWORD(verb) != 0) {
-        return E_INVALIDARG; // a verb string, not an offset
-    }
-    const UINT offset = LOWORD(verb);
+    const UINT offset = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
     if (offset >= m_items.size()) {
         return E_INVALIDARG;
     }
     const CTerminated<sizeof(MenuItem::FilePath)> path(m_items[offset].FilePath);
-    ::ShellExecuteA(nullptr, "open", path.text, nullptr, nullptr, SW_SHOW);
+    // A launch that fails is reported; the system tells the user why over the caller's window,
+    // unless the caller asked for no UI.
+    SHELLEXECUTEINFOA launch = {};
+    launch.cbSize = sizeof launch;
+    launch.fMask = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? SEE_MASK_FLAG_NO_UI : 0;
+    launch.hwnd = info->hwnd;
+    launch.lpVerb = "open";
+    launch.lpFile = path.text;
+    launch.nShow = SW_SHOW;
+    if (!::ShellExecuteExA(&launch)) {
+        return LastErrorResult();
+    }
     return S_OK;
 }
 

@@ -5,6 +5,7 @@
 #include <initguid.h>
 
 #include <atomic>
+#include <cstring>
 #include <new>
 
 DEFINE_GUID(CLSID_QarvoContextMenu_Def, 0x9df566e2, 0xcc90, 0x497b, 0xb2, 0x8c, 0xa3, 0x26, 0xac,
@@ -38,6 +39,31 @@ void ModuleUnlock() {
 }
 LONG ModuleLockCount() {
     return ::InterlockedCompareExchange(&s_nLockCount, 0, 0);
+}
+
+bool MenuDataPath(char (&path)[256]) {
+    char modulePath[256] = {};
+    const DWORD len = ::GetModuleFileNameA(s_hModule, modulePath, sizeof modulePath);
+    if (len == 0 || len >= sizeof modulePath) {
+        return false; // no path, or one the buffer could not hold whole
+    }
+    const char* lastSlash = std::strrchr(modulePath, '\\');
+    std::size_t folderLen = 0;
+    if (len > 4 && lastSlash != nullptr) {
+        folderLen = static_cast<std::size_t>(lastSlash - modulePath);
+    }
+    constexpr char kFileName[] = "\\menu.dat";
+    if (folderLen + sizeof kFileName > sizeof path) {
+        return false;
+    }
+    std::memcpy(path, modulePath, folderLen);
+    std::memcpy(path + folderLen, kFileName, sizeof kFileName);
+    return true;
+}
+
+HRESULT LastErrorResult() {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
 void ModuleAttach(HMODULE module) {

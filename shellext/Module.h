@@ -13,6 +13,13 @@ void ModuleLock();
 void ModuleUnlock();
 LONG ModuleLockCount();
 
+// The path of "menu.dat" in this library's folder. False when the library's path or the data
+// file's path does not fit its 256-byte buffer.
+bool MenuDataPath(char (&path)[256]);
+
+// The calling thread's last error as an HRESULT; E_FAIL when a failing call left none.
+HRESULT LastErrorResult();
+
 // Called from DllMain.
 void ModuleAttach(HMODULE module);
 void ModuleDetach();

@@ -1,8 +1,6 @@
-// The registry script of Torlin.dll: its text parsed into a statement tree, and the tree run
-// against the registry in register or unregister mode.
+// The registry script of Torlin.dll as text: its replacements, and its parse into a statement
+// tree. Free of any platform call (also built by fuzz/); RegScriptApply.h runs the tree.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <string_view>
@@ -21,10 +19,16 @@ struct RegStatement {
     std::vector<RegStatement> children;
 };
 
+// The predefined keys a script may start from.
+enum class RegRoot { ClassesRoot };
+
 struct RegScript {
-    HKEY root = nullptr;
+    RegRoot root = RegRoot::ClassesRoot;
     std::vector<RegStatement> statements;
 };
+
+// Blocks nested deeper than this are refused: the parser and the interpreter recurse per level.
+constexpr int kMaxRegScriptDepth = 64;
 
 using RegReplacements = std::vector<std::pair<std::string, std::string>>;
 
@@ -34,9 +38,3 @@ std::string ExpandRegScript(std::string_view text, const RegReplacements& replac
 
 // Parses "HKCR { ... }". False for a malformed script.
 bool ParseRegScript(std::string_view text, RegScript& script);
-
-enum class RegMode { Register, Unregister };
-
-// Runs the statements below root. A failed registration is undone by an unregister run and
-// its first failure returned.
-HRESULT ApplyRegScript(const RegScript& script, HKEY root, RegMode mode);

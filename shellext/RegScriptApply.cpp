@@ -1,4 +1,4 @@
-#include "RegScript.h"
+#include "RegScriptApply.h"
 #include "RegKey.h"
 
 namespace {
@@ -91,6 +91,14 @@ HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& state
 }
 
 } // namespace
+
+HKEY RootKey(RegRoot root) {
+    switch (root) {
+    case RegRoot::ClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    }
+    return nullptr;
+}
 
 HRESULT ApplyRegScript(const RegScript& script, HKEY root, RegMode mode) {
     try {

@@ -83,20 +83,20 @@ public:
             return false;
         }
         if (EqualsNoCase(m_tok.text, "HKCR") || EqualsNoCase(m_tok.text, "HKEY_CLASSES_ROOT")) {
-            script.root = HKEY_CLASSES_ROOT;
+            script.root = RegRoot::ClassesRoot;
         } else {
             return false;
         }
         Advance();
-        return ParseBlock(script.statements) && m_tok.type == Token::Type::End;
+        return ParseBlock(script.statements, 1) && m_tok.type == Token::Type::End;
     }
 
 private:
     void Advance() { m_tok = m_tokens.Next(); }
 
-    // "{" statement* "}"
-    bool ParseBlock(std::vector<RegStatement>& out) {
-        if (!m_tok.Is("{")) {
+    // "{" statement* "}" at the given nesting depth, the root block being 1
+    bool ParseBlock(std::vector<RegStatement>& out, int depth) {
+        if (!m_tok.Is("{") || depth > kMaxRegScriptDepth) {
             return false;
         }
         Advance();
@@ -105,7 +105,7 @@ private:
                 return false;
             }
             RegStatement statement;
-            if (!ParseStatement(statement)) {
+            if (!ParseStatement(statement, depth)) {
                 return false;
             }
             out.push_back(std::move(statement));
@@ -132,7 +132,7 @@ private:
         return true;
     }
 
-    bool ParseStatement(RegStatement& st) {
+    bool ParseStatement(RegStatement& st, int depth) {
         if (m_tok.type == Token::Type::Word && EqualsNoCase(m_tok.text, "NoRemove")) {
             st.marker = RegStatement::Marker::NoRemove;
             Advance();
@@ -164,7 +164,7 @@ private:
             }
         }
         if (m_tok.Is("{")) {
-            return ParseBlock(st.children);
+            return ParseBlock(st.children, depth + 1);
         }
         return true;
     }

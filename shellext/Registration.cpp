@@ -1,11 +1,12 @@
 // DllRegisterServer and DllUnregisterServer: the approved-list value, then the embedded
 // registry script.
 #include "Module.h"
-#include "RegScript.h"
+#include "RegScriptApply.h"
 #include "RegKey.h"
 #include "TorlinResource.h"
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -17,11 +18,6 @@ constexpr char kApprovedText[] = "DllRegShlExt extension";
 // The Windows 9x family has no approved list.
 bool IsWin9x() {
     return (::GetVersion() & 0x80000000u) != 0;
-}
-
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
 // Loads the library file as data, so its resources are read without running it again.
@@ -52,6 +48,29 @@ HRESULT ModulePath(std::string& path) {
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     }
     path.assign(buffer, len);
+    return S_OK;
+}
+
+// A library whose menu could never load is not registered: the handler reads its own path
+// as ANSI text into 256 bytes and "menu.dat" beside it.
+HRESULT CheckUsableModulePath() {
+    WCHAR wide[MAX_PATH] = {};
+    char ansi[MAX_PATH] = {};
+    WCHAR back[MAX_PATH] = {};
+    const DWORD len = ::GetModuleFileNameW(ModuleHandle(), wide, MAX_PATH);
+    if (len == 0) {
+        return LastErrorResult();
+    }
+    // A name the ANSI code page cannot spell comes back as another path.
+    if (len < MAX_PATH && ::GetModuleFileNameA(ModuleHandle(), ansi, MAX_PATH) < MAX_PATH &&
+        (::MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) == 0 ||
+         std::wcscmp(back, wide) != 0)) {
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    }
+    char dataPath[256];
+    if (!MenuDataPath(dataPath)) {
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
     return S_OK;
 }
 
@@ -103,13 +122,17 @@ HRESULT RunRegistryScript(RegMode mode) {
     if (!ParseRegScript(ExpandRegScript(text, replacements), script)) {
         return DISP_E_EXCEPTION;
     }
-    return ApplyRegScript(script, script.root, mode);
+    return ApplyRegScript(script, RootKey(script.root), mode);
 }
 
 } // namespace
 
 STDAPI DllRegisterServer() {
     try {
+        const HRESULT usable = CheckUsableModulePath();
+        if (FAILED(usable)) {
+            return usable;
+        }
         if (!IsWin9x()) {
             CRegKey approved;
             if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,

@@ -7,6 +7,8 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <memory>
+#include <thread>
 
 using Microsoft::WRL::ComPtr;
 using testing_support::TempDir;
@@ -23,7 +25,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(dll.Loaded()); }
 
     ComPtr<IContextMenu> InitializedMenu(int records) {
-        dll.WriteMenu(SampleItems(records));
+        return InitializedMenu(SampleItems(records));
+    }
+    ComPtr<IContextMenu> InitializedMenu(const MenuItemList& items) {
+        dll.WriteMenu(items);
         ComPtr<IShellExtInit> init;
         EXPECT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
         EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
@@ -199,15 +204,26 @@ TEST_F(HandlerTest, FieldsWithoutNulAreUsedUpToTheirWidth) {
     MenuItem item{};
     std::memset(item.MenuTitle, 'T', sizeof item.MenuTitle);
     std::memset(item.FilePath, 'P', sizeof item.FilePath);
-    dll.WriteMenu({item});
-    ComPtr<IShellExtInit> init;
-    ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
-    ASSERT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
-    ComPtr<IContextMenu> menu;
-    ASSERT_EQ(init.As(&menu), S_OK);
+    ComPtr<IContextMenu> menu = InitializedMenu({item});
     HMENU shellMenu = ::CreatePopupMenu();
     EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 2, 0), 1);
     EXPECT_EQ(MenuText(::GetSubMenu(shellMenu, 0), 0), std::string(128, 'T'));
+    ::DestroyMenu(shellMenu);
+}
+
+TEST_F(HandlerTest, AmpersandsInTitlesAreShownNotTakenAsShortcutKeys) {
+    MenuItem full{};
+    std::memset(full.MenuTitle, '&', sizeof full.MenuTitle); // no NUL in the field
+    ComPtr<IContextMenu> menu =
+        InitializedMenu({MakeMenuItem("Q&A notes.txt", "C:\\q.txt"),
+                         MakeMenuItem("Terms & Conditions.pdf", "C:\\t.pdf"), full});
+    HMENU shellMenu = ::CreatePopupMenu();
+    EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 9, 0), 3);
+    HMENU sub = ::GetSubMenu(shellMenu, 0);
+    EXPECT_EQ(MenuText(sub, 0), "Q&&A notes.txt");
+    EXPECT_EQ(MenuText(sub, 1), "Terms && Conditions.pdf");
+    EXPECT_EQ(MenuText(sub, 2), std::string(256, '&'));
+    EXPECT_EQ(MenuText(shellMenu, 0), "&Qarvo Context Menu") << "our own shortcut key stays";
     ::DestroyMenu(shellMenu);
 }
 
@@ -253,15 +269,75 @@ TEST_F(HandlerTest, InvokeCommandTakesOffsetsOnly) {
     ComPtr<IContextMenu> menu = InitializedMenu(2);
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof info;
+    info.fMask = CMIC_MASK_FLAG_NO_UI;
     info.lpVerb = "open";
     EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
     info.lpVerb = MAKEINTRESOURCEA(2);
     EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
     EXPECT_EQ(menu->InvokeCommand(nullptr), E_INVALIDARG);
-    // The path does not exist: the launch fails quietly and the call still succeeds.
-    info.lpVerb = MAKEINTRESOURCEA(1);
+
+    // A verb string at an address whose bits 16-31 are clear is still a string, not offset 1.
+    struct Release {
+        void operator()(char* p) const { ::VirtualFree(p, 0, MEM_RELEASE); }
+    };
+    std::unique_ptr<char, Release> page;
+    for (ULONG_PTR high = 1; !page && high < 256; ++high) {
+        page.reset(static_cast<char*>(::VirtualAlloc(reinterpret_cast<void*>(high << 32), 4096,
+                                                     MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)));
+    }
+    ASSERT_TRUE(page);
+    std::strcpy(page.get() + 1, "open");
+    info.lpVerb = page.get() + 1;
+    ASSERT_EQ(HIWORD(reinterpret_cast<ULONG_PTR>(info.lpVerb)), 0);
+    EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
+}
+
+TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi) {
+    ComPtr<IContextMenu> menu = InitializedMenu({MakeMenuItem("gone", dir.File("deleted.txt"))});
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof info;
+    info.lpVerb = MAKEINTRESOURCEA(0);
+    info.hwnd = ::CreateWindowA("STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(info.hwnd, nullptr);
+
     info.fMask = CMIC_MASK_FLAG_NO_UI;
-    EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+    EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+    // Otherwise the system's message about it appears over the caller's window.
+    struct Watch {
+        HWND owner = nullptr;
+        bool seen = false;
+    } watch;
+    std::thread watcher([&watch] {
+        for (int tries = 0; tries < 200 && !watch.seen; ++tries) {
+            ::Sleep(50);
+            ::EnumWindows(
+                [](HWND hwnd, LPARAM lp) -> BOOL {
+                    auto* w = reinterpret_cast<Watch*>(lp);
+                    DWORD pid = 0;
+                    ::GetWindowThreadProcessId(hwnd, &pid);
+                    char cls[16] = {};
+                    ::GetClassNameA(hwnd, cls, sizeof cls);
+                    if (pid != ::GetCurrentProcessId() || std::strcmp(cls, "#32770") != 0 ||
+                        !::IsWindowVisible(hwnd)) {
+                        return TRUE;
+                    }
+                    w->owner = ::GetWindow(hwnd, GW_OWNER);
+                    w->seen = true;
+                    ::PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&watch));
+        }
+    });
+    info.fMask = 0;
+    const HRESULT shown = menu->InvokeCommand(&info);
+    watcher.join();
+    EXPECT_TRUE(FAILED(shown)) << std::hex << shown;
+    EXPECT_TRUE(watch.seen);
+    EXPECT_EQ(watch.owner, info.hwnd);
+    ::DestroyWindow(info.hwnd);
 }
 
 TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {

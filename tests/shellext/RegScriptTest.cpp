@@ -1,5 +1,5 @@
 // The registry script: text to statement tree, and the tree run against a sandbox key.
-#include "RegScript.h"
+#include "RegScriptApply.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -211,11 +211,30 @@ TEST(RegScriptParse, DamagedScriptsAreRefusedOrParsedWithoutHarm) {
         RegScript script;
         if (ParseRegScript(text, script)) {
             ++parsed;
-            EXPECT_EQ(script.root, HKEY_CLASSES_ROOT) << text;
+            EXPECT_EQ(script.root, RegRoot::ClassesRoot) << text;
         } else {
             ++refused;
         }
     }
     EXPECT_GT(parsed, 0);
     EXPECT_GT(refused, 0);
+}
+
+TEST(RegScriptParse, NestingDeeperThanTheLimitIsRefused) {
+    // "HKCR { k { k { ... } } }" with the given number of blocks, the root block included.
+    auto nested = [](int blocks) {
+        std::string text = "HKCR {";
+        for (int i = 1; i < blocks; ++i) {
+            text += " k {";
+        }
+        for (int i = 0; i < blocks; ++i) {
+            text += " }";
+        }
+        return text;
+    };
+    RegScript script;
+    EXPECT_TRUE(ParseRegScript(nested(kMaxRegScriptDepth), script));
+    EXPECT_FALSE(ParseRegScript(nested(kMaxRegScriptDepth + 1), script));
+    // Deep enough to overflow the stack of a parser that recursed without bound.
+    EXPECT_FALSE(ParseRegScript(nested(100000), script));
 }

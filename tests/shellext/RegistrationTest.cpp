@@ -90,6 +90,45 @@ TEST(Registration, PathWithAQuoteIsWrittenOnce) {
     ExpectNothingRegistered();
 }
 
+TEST(Registration, LibraryWhoseMenuCouldNeverLoadIsNotRegistered) {
+    TempDir dir;
+    // With "\\Torlin.dll" a folder of 245 characters or more gives a library path that the
+    // handler cannot read whole; 244 still works.
+    for (std::size_t length : {244u, 245u, 248u}) {
+        SCOPED_TRACE(length);
+        std::string folder = dir.Path() + "\\";
+        folder.resize(length, 'f');
+        ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+        TorlinModule dll(folder);
+        ASSERT_TRUE(dll.Loaded());
+        if (length == 244) {
+            EXPECT_EQ(dll.Register(), S_OK);
+            EXPECT_EQ(dll.Unregister(), S_OK);
+        } else {
+            EXPECT_EQ(dll.Register(), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+        }
+        ExpectNothingRegistered();
+    }
+
+    // A folder named in letters that the ANSI code page cannot spell (the temporary folder's
+    // own path is plain ASCII).
+    const std::wstring folder =
+        std::wstring(dir.Path().begin(), dir.Path().end()) + L"\\\x10D0\x10D1";
+    const std::wstring path = folder + L"\\Torlin.dll";
+    const std::string built = testing_support::BinFolder() + "\\Torlin.dll";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW(std::wstring(built.begin(), built.end()).c_str(), path.c_str(), FALSE));
+    HMODULE module = ::LoadLibraryW(path.c_str());
+    ASSERT_NE(module, nullptr);
+    const auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "DllRegisterServer")));
+    EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+    ::FreeLibrary(module);
+    ExpectNothingRegistered();
+    ::DeleteFileW(path.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
+
 TEST_F(RegistrationTest, RegisteringTwiceLeavesOneRegistration) {
     ASSERT_EQ(dll.Register(), S_OK);
     HKEY stale = nullptr;
@@ -158,7 +197,7 @@ TEST(RegistrationScript, EmbeddedScriptIsTheExpectedStatementList) {
 
     RegScript script;
     ASSERT_TRUE(ParseRegScript(ExpandRegScript(text, {{"Module", "M"}}), script));
-    EXPECT_EQ(script.root, HKEY_CLASSES_ROOT);
+    EXPECT_EQ(script.root, RegRoot::ClassesRoot);
 
     // One row per key statement: parent row, name, marker, default value, named value.
     std::vector<std::string> rows;

@@ -1,11 +1,15 @@
-// Stands in for a user's program in the menu: proves it was launched by leaving
-// "launched.txt" with its command line in its own folder.
+// Stands in for a user's program in the menu: proves it was launched, and how, by leaving
+// "launched.txt" in its own folder: the show command it was started with (-1 for none), a line
+// break, then its command line.
 #include <windows.h>
+
+#include <cstdio>
+#include <cstring>
 
 int main() {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = strrchr(path, '\\');
+    char* slash = std::strrchr(path, '\\');
     if (slash == nullptr) {
         return 1;
     }
@@ -15,9 +19,16 @@ int main() {
     if (file == INVALID_HANDLE_VALUE) {
         return 1;
     }
-    const char* line = ::GetCommandLineA();
+    // One write, so whoever can open the file reads all of it.
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoA(&startup);
+    char record[2048];
+    const int length = std::snprintf(
+        record, sizeof record, "%d\n%s",
+        (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1, ::GetCommandLineA());
     DWORD written = 0;
-    ::WriteFile(file, line, lstrlenA(line), &written, nullptr);
+    ::WriteFile(file, record, length > 0 ? static_cast<DWORD>(length) : 0, &written, nullptr);
     ::CloseHandle(file);
     return 0;
 }

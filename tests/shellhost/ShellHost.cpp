@@ -175,5 +175,7 @@ HRESULT CShellHost::Invoke(UINT offset) const {
     info.cbSize = sizeof info;
     info.lpVerb = MAKEINTRESOURCEA(offset);
     info.nShow = SW_SHOWNORMAL;
+    // A failed launch is a result here, not a message box that nobody will close.
+    info.fMask = CMIC_MASK_FLAG_NO_UI;
     return m_handler->InvokeCommand(&info);
 }

@@ -1,14 +1,17 @@
 #include "ShellHostFixture.h"
 
-bool WaitForFile(const std::string& path, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    while (!testing_support::FileExists(path)) {
-        if (::GetTickCount() - start > timeoutMs) {
-            return false;
+std::string WaitForLaunch(const std::string& folder) {
+    const std::string path = folder + "\\launched.txt";
+    // The marker holds the file unshared until its one write is done.
+    for (int tries = 0; tries < 600; ++tries) {
+        const std::string record = testing_support::ReadFileBytes(path);
+        if (!record.empty()) {
+            ::DeleteFileA(path.c_str());
+            return record;
         }
         ::Sleep(50);
     }
-    return true;
+    return std::string();
 }
 
 void ShellHostFixture::SetUp() {

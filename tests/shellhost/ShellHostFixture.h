@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-bool WaitForFile(const std::string& path, DWORD timeoutMs = 30000);
+// What the marker program left in folder's "launched.txt" (its show command, a line break, its
+// command line), once it is there; the file is removed again. Empty when none came.
+std::string WaitForLaunch(const std::string& folder);
 
 class ShellHostFixture : public ::testing::Test {
 protected:

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 TEST_F(ShellHostFixture, SubmenuOnFilesFoldersAndBackgroundsLaunchesTheChosenEntry) {
     const MenuItemList items = {MakeMenuItem("notes.txt", Folder() + "\\notes.txt"),
                                 MakeMenuItem("Marker tool", Folder() + "\\marker.exe")};
@@ -47,7 +49,62 @@ TEST_F(ShellHostFixture, SubmenuOnFilesFoldersAndBackgroundsLaunchesTheChosenEnt
                         OurHandlers(ShellTarget::File)[0].clsid, 1),
               2);
     ASSERT_EQ(host.Invoke(1), S_OK);
-    EXPECT_TRUE(WaitForFile(Folder() + "\\launched.txt"));
+    EXPECT_FALSE(WaitForLaunch(Folder()).empty());
+}
+
+TEST_F(ShellHostFixture, EveryIdOfAFullMenuLaunchesItsEntryWithOpenShown) {
+    // A document type whose default verb is not "open"; both verbs start the marker.
+    struct DocumentType {
+        explicit DocumentType(const std::string& marker) {
+            Set(".qarvoverb", "Qarvo.VerbProbe");
+            Set("Qarvo.VerbProbe\\shell", "other");
+            for (const char* verb : {"open", "other"}) {
+                Set(std::string("Qarvo.VerbProbe\\shell\\") + verb + "\\command",
+                    "\"" + marker + "\" " + verb + " \"%1\"");
+            }
+        }
+        ~DocumentType() {
+            ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qarvoverb");
+            ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "Qarvo.VerbProbe");
+        }
+        static void Set(const std::string& key, const std::string& value) {
+            ::RegSetKeyValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                              static_cast<DWORD>(value.size() + 1));
+        }
+    } type(Folder() + "\\marker.exe");
+    const std::string document = Folder() + "\\probe.qarvoverb";
+    ASSERT_TRUE(testing_support::WriteFileBytes(document, "document"));
+
+    // The last entry names a copy of the marker by a path that fills its field, no NUL after.
+    std::string program = Folder() + "\\";
+    program.resize(sizeof(MenuItem::FilePath) - 4, 'm');
+    program += ".exe";
+    ASSERT_TRUE(::CopyFileA((Folder() + "\\marker.exe").c_str(), program.c_str(), FALSE));
+
+    MenuItemList items = {MakeMenuItem("Document", document)};
+    while (items.size() < menudata::kMaxRecords - 1) {
+        items.push_back(MakeMenuItem("Notes " + std::to_string(items.size()), "C:\\notes.txt"));
+    }
+    items.push_back(MakeMenuItem("Program", ""));
+    std::memcpy(items.back().FilePath, program.data(), sizeof items.back().FilePath);
+    ASSERT_TRUE(WriteMenuData((Folder() + "\\menu.dat").c_str(), items));
+
+    CShellHost host;
+    ASSERT_EQ(host.Open(ShellTarget::File, document, OurHandlers(ShellTarget::File)[0].clsid, 500),
+              menudata::kMaxRecords);
+    const std::vector<MenuNode> submenu = host.Walk()[1].children;
+    ASSERT_EQ(submenu.size(), items.size());
+    for (std::size_t i = 0; i < submenu.size(); ++i) {
+        EXPECT_EQ(submenu[i].text, FieldText(items[i].MenuTitle)) << i;
+        EXPECT_EQ(submenu[i].id, 500 + i) << i;
+    }
+
+    const std::string shown = std::to_string(SW_SHOW) + "\n";
+    ASSERT_EQ(host.Invoke(menudata::kMaxRecords - 1), S_OK);
+    EXPECT_EQ(WaitForLaunch(Folder()), shown + "\"" + program + "\"");
+    ASSERT_EQ(host.Invoke(0), S_OK);
+    EXPECT_EQ(WaitForLaunch(Folder()),
+              shown + "\"" + Folder() + "\\marker.exe\" open \"" + document + "\"");
 }
 
 TEST_F(ShellHostFixture, NoSubmenuWithoutEntries) {

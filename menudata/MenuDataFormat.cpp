@@ -1,0 +1,47 @@
+// The menu.dat format on its own, free of any file or platform call.
+#include "MenuData.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+MenuItem MakeMenuItem(std::string_view title, std::string_view path) {
+    MenuItem item{};
+    AssignField(item.MenuTitle, title);
+    AssignField(item.FilePath, path);
+    return item;
+}
+
+std::string FormatMenuData(const MenuItemList& items) {
+    const std::size_t count =
+        std::min(items.size(), static_cast<std::size_t>(menudata::kMaxRecords));
+    // "%d" of the length in a zero-filled buffer; only its first 4 bytes go to the file.
+    char header[32] = {};
+    std::to_chars(header, header + sizeof header - 1, static_cast<int>(count * sizeof(MenuItem)));
+    std::string image(header, 4);
+    image.append(reinterpret_cast<const char*>(items.data()), count * sizeof(MenuItem));
+    return image;
+}
+
+void ParseMenuData(const void* bytes, std::size_t size, MenuItemList& items) {
+    items.clear();
+    items.shrink_to_fit();
+    const char* raw = static_cast<const char*>(bytes);
+
+    // Zero-filled and larger than the header, so four digits always end in a NUL.
+    char header[32] = {};
+    if (size > 0) {
+        std::memcpy(header, raw, std::min<std::size_t>(size, 4));
+    }
+    const int length = std::atoi(header);
+    const std::size_t available = size > 4 ? size - 4 : 0;
+    const std::size_t used = length > 0 ? std::min<std::size_t>(length, available) : 0;
+    const std::size_t count = used / sizeof(MenuItem);
+    items.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        MenuItem item;
+        std::memcpy(&item, raw + 4 + i * sizeof(MenuItem), sizeof(MenuItem));
+        items.push_back(item);
+    }
+}

@@ -1,0 +1,186 @@
+// The built Torlin.dll under damaged input and under threads, through the shell's whole
+// call sequence.
+#include "MenuData.h"
+#include "TestSupport.h"
+#include "TorlinModule.h"
+
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// A menu.dat image: random bytes, or a well-formed file of random records that is then
+// damaged (bytes changed, header rewritten, cut short or lengthened).
+std::string DamagedMenuData(std::mt19937& rng) {
+    auto below = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    std::string bytes;
+    if (below(4) == 0) {
+        bytes.resize(below(12000));
+        for (char& c : bytes) {
+            c = static_cast<char>(rng());
+        }
+        return bytes;
+    }
+    MenuItemList items(below(menudata::kMaxRecords + 2));
+    for (MenuItem& item : items) {
+        // Printable text, '&' included, sometimes filling a field without its NUL.
+        const std::size_t title = below(2) ? below(sizeof item.MenuTitle + 1) : 8;
+        for (std::size_t i = 0; i < title; ++i) {
+            item.MenuTitle[i] = static_cast<char>(' ' + below(95));
+        }
+        std::memset(item.FilePath, 'p', below(sizeof item.FilePath + 1));
+    }
+    bytes = FormatMenuData(items);
+    for (std::size_t edits = below(4); edits > 0; --edits) {
+        bytes[below(bytes.size())] = static_cast<char>(rng());
+    }
+    switch (below(4)) {
+    case 0: {
+        const char digits[] = "0123456789 +-\0";
+        for (std::size_t i = 0; i < 4; ++i) {
+            bytes[i] = digits[below(sizeof digits)];
+        }
+        break;
+    }
+    case 1:
+        bytes.resize(below(bytes.size() + 1));
+        break;
+    case 2:
+        bytes.append(below(800), static_cast<char>(rng()));
+        break;
+    default:
+        break;
+    }
+    return bytes;
+}
+
+// Every kind of request for every offset (one past the last included), each into a buffer of
+// a random length followed by guard bytes that must stay untouched. False at the first fault.
+bool CommandStringsStayInTheirBuffers(IContextMenu* menu, UINT count, std::mt19937& rng) {
+    constexpr unsigned char kGuard = 0xA5;
+    constexpr std::size_t kGuardBytes = 32;
+    const UINT types[] = {GCS_HELPTEXTA, GCS_HELPTEXTW, GCS_VERBA,
+                          GCS_VERBW,     GCS_VALIDATEA, GCS_VALIDATEW};
+    for (UINT offset = 0; offset <= count; ++offset) {
+        for (UINT type : types) {
+            const UINT cch = rng() % 16;
+            const std::size_t width = (type & GCS_UNICODE) ? sizeof(WCHAR) : 1;
+            std::vector<unsigned char> buffer(cch * width + kGuardBytes, kGuard);
+            const HRESULT hr = menu->GetCommandString(offset, type, nullptr,
+                                                      reinterpret_cast<CHAR*>(buffer.data()), cch);
+            for (std::size_t i = cch * width; i < buffer.size(); ++i) {
+                if (buffer[i] != kGuard) {
+                    ADD_FAILURE() << "written past " << cch << " characters, type " << type;
+                    return false;
+                }
+            }
+            const bool help = (type & GCS_HELPTEXTA) != 0;
+            const HRESULT expected = help && offset >= count ? E_INVALIDARG : S_OK;
+            if (hr != expected) {
+                ADD_FAILURE() << "offset " << offset << " type " << type << ": " << hr;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(HandlerStress, DamagedMenuDataThroughTheWholeCallSequence) {
+    testing_support::TempDir dir;
+    TorlinModule dll(dir.Path());
+    ASSERT_TRUE(dll.Loaded());
+    std::mt19937 rng(20240607);
+    int withMenu = 0;
+    for (int round = 0; round < 2000; ++round) {
+        SCOPED_TRACE(round);
+        const std::string bytes = DamagedMenuData(rng);
+        ASSERT_TRUE(testing_support::WriteFileBytes(dll.MenuDataPath(), bytes));
+        MenuItemList expected;
+        ParseMenuData(bytes.data(), bytes.size(), expected);
+        const UINT count = static_cast<UINT>(expected.size());
+        {
+            ComPtr<IClassFactory> factory;
+            ASSERT_EQ(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)), S_OK);
+            ComPtr<IShellExtInit> init;
+            ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&init)), S_OK);
+            const HRESULT hr = init->Initialize(nullptr, nullptr, nullptr);
+            ASSERT_EQ(hr, count > 0 ? S_OK : E_INVALIDARG);
+            if (SUCCEEDED(hr)) {
+                ++withMenu;
+                ComPtr<IContextMenu> menu;
+                ASSERT_EQ(init.As(&menu), S_OK);
+                HMENU shellMenu = ::CreatePopupMenu();
+                EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 0x7fff, CMF_NORMAL),
+                          static_cast<HRESULT>(count));
+                EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(shellMenu, 0)), static_cast<int>(count));
+                ::DestroyMenu(shellMenu);
+                ASSERT_TRUE(CommandStringsStayInTheirBuffers(menu.Get(), count, rng));
+            }
+        }
+        ASSERT_EQ(dll.CanUnloadNow(), S_OK);
+    }
+    EXPECT_GT(withMenu, 500) << "too few files made it to a menu to test anything";
+}
+
+TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
+    testing_support::TempDir dir;
+    TorlinModule dll(dir.Path());
+    ASSERT_TRUE(dll.Loaded());
+    dll.WriteMenu(SampleItems(3));
+
+    constexpr int kThreads = 8;
+    std::atomic<int> waiting{kThreads};
+    std::atomic<int> failures{0};
+    auto work = [&] {
+        // All threads ask for the first class object at once.
+        --waiting;
+        while (waiting.load() > 0) {
+            std::this_thread::yield();
+        }
+        for (int i = 0; i < 1500; ++i) {
+            ComPtr<IClassFactory> factory;
+            ComPtr<IShellExtInit> init;
+            ComPtr<IContextMenu> menu;
+            bool ok = dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)) == S_OK &&
+                      factory->LockServer(TRUE) == S_OK &&
+                      factory->CreateInstance(nullptr, IID_PPV_ARGS(&init)) == S_OK &&
+                      init->Initialize(nullptr, nullptr, nullptr) == S_OK && init.As(&menu) == S_OK;
+            if (ok) {
+                HMENU shellMenu = ::CreatePopupMenu();
+                char help[32] = {};
+                ok = menu->QueryContextMenu(shellMenu, 0, 1, 0x7fff, CMF_NORMAL) == 3 &&
+                     menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, help, sizeof help) == S_OK &&
+                     std::strcmp(help, "Custom menu") == 0;
+                ::DestroyMenu(shellMenu);
+            }
+            menu.Reset();
+            init.Reset();
+            if (factory) {
+                ok = factory->LockServer(FALSE) == S_OK && ok;
+            }
+            if (!ok) {
+                ++failures;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back(work);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
