@@ -1,6 +1,7 @@
 // Time from starting Menu.exe to its visible main window, and from closing it to the end of the
 // process, with 0 and 26 entries. editor_bench.exe PATH_TO_Menu.exe
 #include "BenchSupport.h"
+#include "QarvoIdentity.h"
 
 #include <windows.h>
 
@@ -39,7 +40,8 @@ HWND FindMainWindow(DWORD pid) {
             ::GetWindowThreadProcessId(hwnd, &owner);
             char cls[64] = {};
             ::GetClassNameA(hwnd, cls, sizeof cls);
-            if (owner == v->pid && ::IsWindowVisible(hwnd) && lstrcmpA(cls, "Qarvo.MainDlg") == 0) {
+            if (owner == v->pid && ::IsWindowVisible(hwnd) &&
+                lstrcmpA(cls, QARVO_WINDOW_CLASS) == 0) {
                 v->hwnd = hwnd;
                 return FALSE;
             }

@@ -1,6 +1,7 @@
 // Cost of one context menu through Torlin.dll against the floor of the same work done by hand.
 // torlin_bench.exe PATH_TO_Torlin.dll
 #include "MenuData.h"
+#include "QarvoIdentity.h"
 
 #include "BenchSupport.h"
 
@@ -17,7 +18,7 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const CLSID kClsid = {0x9df566e2, 0xcc90, 0x497b, {0xb2, 0x8c, 0xa3, 0x26, 0xac, 0x3b, 0xa8, 0xb9}};
+const CLSID kClsid = {QARVO_HANDLER_CLSID_INIT};
 
 // What any handler must do at the least: read the file, build the items.
 void Floor(const std::string& dataPath, int records) {

@@ -1,6 +1,6 @@
 // The file side of menu.dat: the editor's writer and the extension's reader.
 #include "MenuData.h"
-#include "ScopedHandle.h"
+#include "Owners.h"
 
 #include <cstring>
 
@@ -28,14 +28,14 @@ bool WriteMenuData(const char* path, const MenuItemList& items) {
     bool exists = false;
     DWORD probeError = ERROR_SUCCESS;
     {
-        CScopedHandle probe(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::CHandle probe(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         exists = probe.Valid();
         probeError = exists ? ERROR_SUCCESS : ::GetLastError();
     }
-    CScopedHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     exists ? TRUNCATE_EXISTING : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
+    win32::CHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      exists ? TRUNCATE_EXISTING : CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         // A file that is there but could not be probed (held open without sharing, say) makes
         // the creation fail with "file exists"; the probe's own error tells the real reason.
@@ -70,8 +70,8 @@ int ReadMenuData(const char* path, MenuItemList& items) {
     }
 
     // Share writing too, so the editor can rewrite the file while a menu is being built.
-    CScopedHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         return -1;
     }

@@ -1,4 +1,5 @@
 #include "ClassFactory.h"
+#include "ComPlumbing.h"
 #include "Module.h"
 
 CClassFactory::CClassFactory(CreateFn create) : m_create(create) {
@@ -10,16 +11,10 @@ CClassFactory::~CClassFactory() {
 }
 
 STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    static const InterfaceEntry s_interfaces[] = {
+        Implements<CClassFactory, IClassFactory>(IID_IClassFactory),
+    };
+    return QueryInterfaceFromTable(this, s_interfaces, riid, ppv);
 }
 
 // The count and the module lock change as one step, so 1 <-> 2 transitions cannot interleave.

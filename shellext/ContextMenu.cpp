@@ -1,6 +1,8 @@
 #include "ContextMenu.h"
+#include "ComPlumbing.h"
 #include "MenuData.h"
 #include "Module.h"
+#include "Owners.h"
 
 #include <cstring>
 #include <new>
@@ -11,24 +13,6 @@ constexpr char kSubmenuText[] = "&Qarvo Context Menu";
 constexpr char kHelpText[] = "Custom menu";
 // Set before the object is destroyed, so AddRef/Release during teardown cannot reach 0 again.
 constexpr LONG kDestroyingRefCount = -1073741823;
-
-// Owns a popup menu until the shell's menu takes it over.
-class CPopupMenuGuard {
-public:
-    CPopupMenuGuard() : m_menu(::CreatePopupMenu()) {}
-    ~CPopupMenuGuard() {
-        if (m_menu != nullptr) {
-            ::DestroyMenu(m_menu);
-        }
-    }
-    CPopupMenuGuard(const CPopupMenuGuard&) = delete;
-    CPopupMenuGuard& operator=(const CPopupMenuGuard&) = delete;
-    HMENU Get() const { return m_menu; }
-    void Disarm() { m_menu = nullptr; }
-
-private:
-    HMENU m_menu;
-};
 
 // A field copied into a buffer one byte wider, so a field without a NUL ends at its width.
 template <std::size_t N> struct CTerminated {
@@ -78,19 +62,11 @@ HRESULT QarvoContextMenu::Create(REFIID riid, void** ppv) {
 }
 
 STDMETHODIMP QarvoContextMenu::QueryInterface(REFIID riid, void** ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IShellExtInit) {
-        *ppv = static_cast<IShellExtInit*>(this);
-    } else if (riid == IID_IContextMenu) {
-        *ppv = static_cast<IContextMenu*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    static const InterfaceEntry s_interfaces[] = {
+        Implements<QarvoContextMenu, IShellExtInit>(IID_IShellExtInit),
+        Implements<QarvoContextMenu, IContextMenu>(IID_IContextMenu),
+    };
+    return QueryInterfaceFromTable(this, s_interfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) QarvoContextMenu::AddRef() {
@@ -108,13 +84,11 @@ STDMETHODIMP_(ULONG) QarvoContextMenu::Release() {
 
 // The selection, folder and class key play no part: the submenu is the same everywhere.
 STDMETHODIMP QarvoContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) {
-    try {
-        return LoadItems();
-    } catch (...) {
-        // Only allocation can throw here; leave no half-filled list behind.
-        m_items.clear();
-        return E_OUTOFMEMORY;
+    const HRESULT hr = ComBoundary([this] { return LoadItems(); });
+    if (hr == E_OUTOFMEMORY) {
+        m_items.clear(); // no half-filled list behind a failure
     }
+    return hr;
 }
 
 // Reads "menu.dat" from the folder this library was loaded from.
@@ -132,14 +106,14 @@ STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idC
         return S_OK;
     }
     const UINT count = static_cast<UINT>(m_items.size());
-    CPopupMenuGuard popup;
+    win32::CMenu popup(::CreatePopupMenu());
     for (UINT i = 0; i < count; ++i) {
         const CItemText title(m_items[i].MenuTitle);
         ::InsertMenuA(popup.Get(), i, MF_BYPOSITION | MF_STRING, idCmdFirst + i, title.text);
     }
     if (::InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP,
                       reinterpret_cast<UINT_PTR>(popup.Get()), kSubmenuText)) {
-        popup.Disarm(); // the shell's menu destroys it now
+        popup.Detach(); // the shell's menu destroys it now
     }
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, count);
 }

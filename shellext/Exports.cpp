@@ -1,4 +1,5 @@
 // The entry point and the in-process server exports (named in Torlin.def).
+#include "ComPlumbing.h"
 #include "Module.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -20,12 +21,5 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
         return E_POINTER;
     }
     *ppv = nullptr;
-    if (clsid != CLSID_QarvoContextMenu) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    try {
-        return GetCachedClassObject(riid, ppv);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    return ComBoundary([&] { return GetClassObject(clsid, riid, ppv); });
 }

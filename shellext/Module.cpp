@@ -2,22 +2,20 @@
 #include "ClassFactory.h"
 #include "ContextMenu.h"
 
-#include <initguid.h>
+#include "QarvoIdentity.h"
 
 #include <atomic>
 #include <cstring>
 #include <new>
 
-DEFINE_GUID(CLSID_QarvoContextMenu_Def, 0x9df566e2, 0xcc90, 0x497b, 0xb2, 0x8c, 0xa3, 0x26, 0xac,
-            0x3b, 0xa8, 0xb9);
-const CLSID CLSID_QarvoContextMenu = CLSID_QarvoContextMenu_Def;
+const CLSID CLSID_QarvoContextMenu = {QARVO_HANDLER_CLSID_INIT};
 
 namespace {
 
 HMODULE s_hModule = nullptr;
 LONG s_nLockCount = 0;
 
-// The class table: one class, its factory cached on first request.
+// The class table: every class this library serves, each factory cached on first request.
 struct ClassEntry {
     const CLSID* clsid;
     CClassFactory::CreateFn create;
@@ -80,23 +78,28 @@ void ModuleDetach() {
     ::DeleteCriticalSection(&s_csObjectTable);
 }
 
-HRESULT GetCachedClassObject(REFIID riid, void** ppv) {
-    ClassEntry& entry = s_classes[0];
-    IClassFactory* factory = entry.factory.load();
-    if (factory == nullptr) {
-        ::EnterCriticalSection(&s_csObjectTable);
-        factory = entry.factory.load();
+HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    for (ClassEntry& entry : s_classes) {
+        if (clsid != *entry.clsid) {
+            continue;
+        }
+        IClassFactory* factory = entry.factory.load();
         if (factory == nullptr) {
-            if (CClassFactory* created = new (std::nothrow) CClassFactory(entry.create)) {
-                created->AddRef(); // the cache's reference
-                factory = created;
-                entry.factory.store(factory);
+            ::EnterCriticalSection(&s_csObjectTable);
+            factory = entry.factory.load();
+            if (factory == nullptr) {
+                if (CClassFactory* created = new (std::nothrow) CClassFactory(entry.create)) {
+                    created->AddRef(); // the cache's reference
+                    factory = created;
+                    entry.factory.store(factory);
+                }
+            }
+            ::LeaveCriticalSection(&s_csObjectTable);
+            if (factory == nullptr) {
+                return E_OUTOFMEMORY;
             }
         }
-        ::LeaveCriticalSection(&s_csObjectTable);
-        if (factory == nullptr) {
-            return E_OUTOFMEMORY;
-        }
+        return factory->QueryInterface(riid, ppv);
     }
-    return factory->QueryInterface(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
 }

@@ -1,12 +1,10 @@
 // State of the loaded Torlin.dll: its module handle, the lock count that decides when it may be
-// unloaded, and the one class it serves.
+// unloaded, and the class table.
 #pragma once
 
 #include <windows.h>
 
-// {9DF566E2-CC90-497B-B28C-A326AC3BA8B9}
 extern const CLSID CLSID_QarvoContextMenu;
-constexpr char kClsidString[] = "{9DF566E2-CC90-497B-B28C-A326AC3BA8B9}";
 
 HMODULE ModuleHandle();
 void ModuleLock();
@@ -24,5 +22,6 @@ HRESULT LastErrorResult();
 void ModuleAttach(HMODULE module);
 void ModuleDetach();
 
-// The class factory for CLSID_QarvoContextMenu, created once and cached; answers riid.
-HRESULT GetCachedClassObject(REFIID riid, void** ppv);
+// The class factory of a class in the class table, created once and cached; answers riid.
+// CLASS_E_CLASSNOTAVAILABLE for a class not in the table.
+HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv);

@@ -1,5 +1,6 @@
 #include "RegScriptApply.h"
-#include "RegKey.h"
+#include "ComPlumbing.h"
+#include "Owners.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ HRESULT RegisterStatements(HKEY parent, const std::vector<RegStatement>& stateme
         if (st.marker == RegStatement::Marker::ForceRemove) {
             ::RegDeleteTreeA(parent, st.name.c_str()); // a missing key is fine
         }
-        CRegKey key;
+        win32::CKey key;
         if (::RegOpenKeyExA(parent, st.name.c_str(), 0, KEY_READ | KEY_WRITE, key.Receive()) !=
                 ERROR_SUCCESS &&
             ::RegOpenKeyExA(parent, st.name.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
@@ -55,7 +56,7 @@ HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& state
             if (st.marker == RegStatement::Marker::NoRemove) {
                 continue;
             }
-            CRegKey writable;
+            win32::CKey writable;
             LONG error = ::RegOpenKeyExA(parent, nullptr, 0, KEY_SET_VALUE, writable.Receive());
             if (error == ERROR_SUCCESS) {
                 error = ::RegDeleteValueA(writable.Get(), st.name.c_str());
@@ -65,7 +66,7 @@ HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& state
             }
             continue;
         }
-        CRegKey key;
+        win32::CKey key;
         const LONG openError = ::RegOpenKeyExA(parent, st.name.c_str(), 0, KEY_READ, key.Receive());
         if (openError == ERROR_FILE_NOT_FOUND) {
             continue; // nothing of it is there
@@ -77,7 +78,7 @@ HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& state
         if (FAILED(hr)) {
             return hr;
         }
-        key.Close();
+        key.Reset();
         if (st.marker != RegStatement::Marker::NoRemove) {
             // One level only: a key that still holds subkeys we did not write stays, and the
             // run stops there.
@@ -101,7 +102,7 @@ HKEY RootKey(RegRoot root) {
 }
 
 HRESULT ApplyRegScript(const RegScript& script, HKEY root, RegMode mode) {
-    try {
+    return ComBoundary([&] {
         if (mode == RegMode::Unregister) {
             return UnregisterStatements(root, script.statements);
         }
@@ -110,7 +111,5 @@ HRESULT ApplyRegScript(const RegScript& script, HKEY root, RegMode mode) {
             UnregisterStatements(root, script.statements);
         }
         return hr;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

@@ -2,7 +2,9 @@
 // registry script.
 #include "Module.h"
 #include "RegScriptApply.h"
-#include "RegKey.h"
+#include "ComPlumbing.h"
+#include "Owners.h"
+#include "QarvoIdentity.h"
 #include "TorlinResource.h"
 
 #include <cstring>
@@ -19,24 +21,6 @@ constexpr char kApprovedText[] = "DllRegShlExt extension";
 bool IsWin9x() {
     return (::GetVersion() & 0x80000000u) != 0;
 }
-
-// Loads the library file as data, so its resources are read without running it again.
-class CDataModule {
-public:
-    explicit CDataModule(const char* path)
-        : m_module(::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~CDataModule() {
-        if (m_module != nullptr) {
-            ::FreeLibrary(m_module);
-        }
-    }
-    CDataModule(const CDataModule&) = delete;
-    CDataModule& operator=(const CDataModule&) = delete;
-    HMODULE Get() const { return m_module; }
-
-private:
-    HMODULE m_module;
-};
 
 HRESULT ModulePath(std::string& path) {
     char buffer[MAX_PATH] = {};
@@ -75,8 +59,10 @@ HRESULT CheckUsableModulePath() {
 }
 
 HRESULT LoadScriptText(const std::string& modulePath, std::string& text) {
-    CDataModule module(modulePath.c_str());
-    if (module.Get() == nullptr) {
+    // As data: its resources are read without running it again.
+    const win32::CLibrary module(
+        ::LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) {
         return LastErrorResult();
     }
     HRSRC info = ::FindResourceExA(module.Get(), "REGISTRY", MAKEINTRESOURCEA(IDR_REGISTRY),
@@ -128,18 +114,18 @@ HRESULT RunRegistryScript(RegMode mode) {
 } // namespace
 
 STDAPI DllRegisterServer() {
-    try {
+    return ComBoundary([] {
         const HRESULT usable = CheckUsableModulePath();
         if (FAILED(usable)) {
             return usable;
         }
         if (!IsWin9x()) {
-            CRegKey approved;
+            win32::CKey approved;
             if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,
                                 approved.Receive()) != ERROR_SUCCESS) {
                 return E_ACCESSDENIED;
             }
-            const LONG error = ::RegSetValueExA(approved.Get(), kClsidString, 0, REG_SZ,
+            const LONG error = ::RegSetValueExA(approved.Get(), QARVO_HANDLER_CLSID_TEXT, 0, REG_SZ,
                                                 reinterpret_cast<const BYTE*>(kApprovedText),
                                                 sizeof kApprovedText);
             if (error != ERROR_SUCCESS) {
@@ -147,22 +133,18 @@ STDAPI DllRegisterServer() {
             }
         }
         return RunRegistryScript(RegMode::Register);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 STDAPI DllUnregisterServer() {
-    try {
+    return ComBoundary([] {
         if (!IsWin9x()) {
-            CRegKey approved;
+            win32::CKey approved;
             if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,
                                 approved.Receive()) == ERROR_SUCCESS) {
-                ::RegDeleteValueA(approved.Get(), kClsidString);
+                ::RegDeleteValueA(approved.Get(), QARVO_HANDLER_CLSID_TEXT);
             }
         }
         return RunRegistryScript(RegMode::Unregister);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstdio>
@@ -82,6 +83,29 @@ std::string ReadRegString(HKEY root, const std::string& path, const char* name) 
 bool RegKeyExists(HKEY root, const std::string& path) {
     win32::CKey key;
     return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+}
+
+bool CreateRegKey(HKEY root, const std::string& path) {
+    win32::CKey key;
+    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             key.Receive(), nullptr) == ERROR_SUCCESS;
+}
+
+MenuItemList SampleItems(int n) {
+    MenuItemList items;
+    for (int i = 0; i < n; ++i) {
+        items.push_back(MakeMenuItem("Item " + std::to_string(i),
+                                     "C:\\Files\\item" + std::to_string(i) + ".txt"));
+    }
+    return items;
+}
+
+bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const MenuItem& x, const MenuItem& y) {
+               return FieldText(x.MenuTitle) == FieldText(y.MenuTitle) &&
+                      FieldText(x.FilePath) == FieldText(y.FilePath);
+           });
 }
 
 win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const char* folder) {

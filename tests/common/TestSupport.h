@@ -1,6 +1,7 @@
 // Small helpers shared by the test programs.
 #pragma once
 
+#include "MenuItem.h"
 #include "Owners.h"
 
 #include <windows.h>
@@ -32,6 +33,8 @@ void RemoveTree(const std::string& path);
 // The REG_SZ value (the default one when name is null) of root\path, or "<missing>".
 std::string ReadRegString(HKEY root, const std::string& path, const char* name = nullptr);
 bool RegKeyExists(HKEY root, const std::string& path);
+// Creates root\path (and what leads to it); false when it could not.
+bool CreateRegKey(HKEY root, const std::string& path);
 
 // Starts a command line (in folder, or the current one); an empty process when it could not.
 win32::CProcess StartProcess(const std::string& commandLine, DWORD flags = 0,
@@ -49,6 +52,11 @@ int UnixProcessOf(const std::string& programPath);
 void KillUnixProcess(int unixPid);
 // Waits until path exists; false when it did not appear in time.
 bool WaitForFile(const std::string& path, DWORD timeoutMs);
+
+// n entries "Item i" -> "C:\Files\item<i>.txt".
+MenuItemList SampleItems(int n);
+// Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
+bool SameEntries(const MenuItemList& a, const MenuItemList& b);
 
 // Folder of the running test program, and the build's deliverables folder beside it.
 std::string ExeFolder();

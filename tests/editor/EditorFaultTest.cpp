@@ -17,27 +17,12 @@
 
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
+using testing_support::SameEntries;
+using testing_support::SampleItems;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 namespace {
-
-MenuItemList Entries(int count) {
-    MenuItemList items;
-    for (int i = 0; i < count; ++i) {
-        const std::string name = "entry " + std::to_string(i) + ".txt";
-        items.push_back(MakeMenuItem(name, "C:\\Users\\Public\\Documents\\" + name));
-    }
-    return items;
-}
-
-bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](const MenuItem& x, const MenuItem& y) {
-               return FieldText(x.MenuTitle) == FieldText(y.MenuTitle) &&
-                      FieldText(x.FilePath) == FieldText(y.FilePath);
-           });
-}
 
 std::string SystemText(DWORD code) {
     char text[512] = {};
@@ -116,7 +101,7 @@ TEST_F(EditorFaultTest, KilledAtAnyMomentOfItsExitTheListSurvives) {
     TempDir dir;
     ASSERT_TRUE(InstallEditor(dir.Path()));
     const std::string program = dir.File("Menu.exe");
-    const MenuItemList list = Entries(26);
+    const MenuItemList list = SampleItems(26);
     SaveList(dir.Path(), list, 150);
 
     std::mt19937 random(2026);
@@ -173,7 +158,7 @@ TEST_F(EditorFaultTest, FullDriveLosesNothingAndSaysSo) {
     testing_support::RemoveTree(folder);
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(InstallEditor(folder));
-    SaveList(folder, Entries(2), 150);
+    SaveList(folder, SampleItems(2), 150);
     const std::string saved = ReadFileBytes(folder + "\\Config.xml");
     ASSERT_TRUE(FillDrive(folder));
 

@@ -278,12 +278,8 @@ TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
     ASSERT_TRUE(testing_support::RunAndWait("regsvr32.exe /s \"" + dll + "\"") == 0);
     {
         CShellHost host;
-        std::vector<RegisteredHandler> handlers;
-        for (const RegisteredHandler& h : CShellHost::FindHandlers(ShellTarget::File)) {
-            if (h.name == "QarvoContextMenu") {
-                handlers.push_back(h);
-            }
-        }
+        const std::vector<RegisteredHandler> handlers =
+            CShellHost::FindHandlers(ShellTarget::File, "QarvoContextMenu");
         ASSERT_EQ(handlers.size(), 1u);
         ASSERT_EQ(host.Open(ShellTarget::File, notes, handlers[0].clsid, 500), 1);
         const std::vector<MenuNode> menu = host.Walk();

@@ -1,5 +1,5 @@
 #include "MenuData.h"
-#include "ScopedHandle.h"
+#include "Owners.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,19 +8,11 @@
 #include <string>
 
 using testing_support::ReadFileBytes;
+using testing_support::SampleItems;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
 namespace {
-
-MenuItemList MakeList(int n) {
-    MenuItemList list;
-    for (int i = 0; i < n; ++i) {
-        list.push_back(MakeMenuItem("Title " + std::to_string(i),
-                                    "C:\\Tools\\file" + std::to_string(i) + ".txt"));
-    }
-    return list;
-}
 
 std::string Header(const std::string& digits) {
     std::string h = digits;
@@ -81,7 +73,7 @@ TEST(WriteMenuData, FileImagesByteForByte) {
     for (const Case& c : {Case{0, "0", 4}, Case{1, "384", 388}, Case{2, "768", 772},
                           Case{3, "1152", 1156}, Case{26, "9984", 9988}}) {
         SCOPED_TRACE(c.records);
-        const MenuItemList list = MakeList(c.records);
+        const MenuItemList list = SampleItems(c.records);
         ASSERT_TRUE(WriteMenuData(path.c_str(), list));
         const std::string bytes = ReadFileBytes(path);
         ASSERT_EQ(bytes.size(), c.size);
@@ -93,7 +85,7 @@ TEST(WriteMenuData, FileImagesByteForByte) {
 TEST(WriteMenuData, MoreThan26RecordsNeverWritesAMisleadingHeader) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
-    const MenuItemList list = MakeList(27);
+    const MenuItemList list = SampleItems(27);
     EXPECT_FALSE(WriteMenuData(path.c_str(), list));
 
     const MenuItemList first26(list.begin(), list.begin() + 26);
@@ -108,7 +100,7 @@ TEST(WriteMenuData, OverwritingALongerFileTruncatesIt) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
     ASSERT_TRUE(WriteFileBytes(path, std::string(20000, 'x')));
-    const MenuItemList list = MakeList(1);
+    const MenuItemList list = SampleItems(1);
     ASSERT_TRUE(WriteMenuData(path.c_str(), list));
     EXPECT_EQ(ReadFileBytes(path), Image(list));
 }
@@ -116,17 +108,17 @@ TEST(WriteMenuData, OverwritingALongerFileTruncatesIt) {
 TEST(WriteMenuData, FileHeldWithoutWriteSharingIsLeftAlone) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
-    const std::string original = Image(MakeList(2));
+    const std::string original = Image(SampleItems(2));
     ASSERT_TRUE(WriteFileBytes(path, original));
 
     // Another process holding the file exclusively: the probe fails, CREATE_NEW must not
     // replace it. Then one that reads but does not share writing: no truncation either.
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
         SCOPED_TRACE(share);
-        CScopedHandle other(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::CHandle other(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(other.Valid());
-        EXPECT_FALSE(WriteMenuData(path.c_str(), MakeList(1)));
+        EXPECT_FALSE(WriteMenuData(path.c_str(), SampleItems(1)));
         // The reason is the file being in use, not a file that "exists".
         EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         other.Reset();
@@ -136,7 +128,7 @@ TEST(WriteMenuData, FileHeldWithoutWriteSharingIsLeftAlone) {
 
 TEST(WriteMenuData, RefusesBadPaths) {
     TempDir dir;
-    const MenuItemList list = MakeList(1);
+    const MenuItemList list = SampleItems(1);
     EXPECT_FALSE(WriteMenuData(nullptr, list));
     // 256 characters does not fit the 256-byte path buffer: refused, never truncated.
     std::string longPath = dir.Path() + "\\" + std::string(256, 'n');
@@ -148,14 +140,14 @@ TEST(WriteMenuData, RefusesBadPaths) {
 TEST(ReadMenuData, RoundTripKeepsEveryByte) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
-    MenuItemList list = MakeList(3);
+    MenuItemList list = SampleItems(3);
     // Raw bytes: CR, LF and Ctrl-Z must not be translated, bytes after the NUL survive too.
     const char odd[] = {'\x0D', '\x0A', '\x1A', 'z', '\xE9', '\xFF'};
     std::memcpy(list[1].MenuTitle, odd, sizeof odd);
     std::memcpy(list[1].FilePath + 200, odd, sizeof odd);
     ASSERT_TRUE(WriteMenuData(path.c_str(), list));
 
-    MenuItemList back = MakeList(5); // the reader clears what was there
+    MenuItemList back = SampleItems(5); // the reader clears what was there
     ASSERT_EQ(ReadMenuData(path.c_str(), back), 1);
     ASSERT_EQ(back.size(), 3u);
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -166,7 +158,7 @@ TEST(ReadMenuData, RoundTripKeepsEveryByte) {
 TEST(ReadMenuData, TrustsTheHeaderOverTheFileSize) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
-    const MenuItemList three = MakeList(3);
+    const MenuItemList three = SampleItems(3);
     std::string records = Image(three).substr(4);
     MenuItemList back;
 
@@ -193,7 +185,7 @@ TEST(ReadMenuData, TrustsTheHeaderOverTheFileSize) {
 TEST(ReadMenuData, ShortFileKeepsOnlyCompleteRecords) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
-    const MenuItemList three = MakeList(3);
+    const MenuItemList three = SampleItems(3);
     MenuItemList back;
 
     // Header claims three records; one and a half follow.
@@ -212,11 +204,11 @@ TEST(ReadMenuData, ShortFileKeepsOnlyCompleteRecords) {
 
 TEST(ReadMenuData, MissingFileOrBadPathGivesMinusOneAndEmptyList) {
     TempDir dir;
-    MenuItemList back = MakeList(2);
+    MenuItemList back = SampleItems(2);
     EXPECT_EQ(ReadMenuData(dir.File("menu.dat").c_str(), back), -1);
     EXPECT_TRUE(back.empty());
 
-    back = MakeList(2);
+    back = SampleItems(2);
     EXPECT_EQ(ReadMenuData(nullptr, back), -1);
     EXPECT_TRUE(back.empty());
 
@@ -227,12 +219,12 @@ TEST(ReadMenuData, MissingFileOrBadPathGivesMinusOneAndEmptyList) {
 TEST(ReadMenuData, ReaderAndWriterShareTheFile) {
     TempDir dir;
     const std::string path = dir.File("menu.dat");
-    ASSERT_TRUE(WriteMenuData(path.c_str(), MakeList(2)));
+    ASSERT_TRUE(WriteMenuData(path.c_str(), SampleItems(2)));
 
     // A writer holds the file (sharing reading only): a reader still gets in.
     {
-        CScopedHandle writer(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::CHandle writer(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(writer.Valid());
         MenuItemList back;
         EXPECT_EQ(ReadMenuData(path.c_str(), back), 1);
@@ -240,11 +232,11 @@ TEST(ReadMenuData, ReaderAndWriterShareTheFile) {
     }
     // A reader holds the file as ReadMenuData opens it: the writer's probe and open succeed.
     {
-        CScopedHandle reader(::CreateFileA(path.c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::CHandle reader(::CreateFileA(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(reader.Valid());
-        EXPECT_TRUE(WriteMenuData(path.c_str(), MakeList(1)));
+        EXPECT_TRUE(WriteMenuData(path.c_str(), SampleItems(1)));
     }
     EXPECT_EQ(ReadFileBytes(path).size(), 388u);
 }

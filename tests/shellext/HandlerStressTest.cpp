@@ -137,7 +137,7 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
     testing_support::TempDir dir;
     TorlinModule dll(dir.Path());
     ASSERT_TRUE(dll.Loaded());
-    dll.WriteMenu(SampleItems(3));
+    dll.WriteMenu(testing_support::SampleItems(3));
 
     constexpr int kThreads = 8;
     std::atomic<int> waiting{kThreads};

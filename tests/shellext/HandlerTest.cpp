@@ -25,7 +25,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(dll.Loaded()); }
 
     ComPtr<IContextMenu> InitializedMenu(int records) {
-        return InitializedMenu(SampleItems(records));
+        return InitializedMenu(testing_support::SampleItems(records));
     }
     ComPtr<IContextMenu> InitializedMenu(const MenuItemList& items) {
         dll.WriteMenu(items);
@@ -144,7 +144,7 @@ TEST_F(HandlerTest, InitializeNeedsAtLeastOneRecord) {
     EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG) << "no menu.dat";
     dll.WriteMenu({});
     EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG) << "no records";
-    dll.WriteMenu(SampleItems(1));
+    dll.WriteMenu(testing_support::SampleItems(1));
     EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
 }
 
@@ -352,7 +352,7 @@ TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {
         ASSERT_TRUE(dll.Loaded());
         // Our writer refuses such a path, so the file is put there by copying.
         const std::string shortPath = dir.File("menu.dat");
-        ASSERT_TRUE(WriteMenuData(shortPath.c_str(), SampleItems(1)));
+        ASSERT_TRUE(WriteMenuData(shortPath.c_str(), testing_support::SampleItems(1)));
         ASSERT_TRUE(::CopyFileA(shortPath.c_str(), dll.MenuDataPath().c_str(), FALSE));
         ComPtr<IShellExtInit> init;
         ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
@@ -364,7 +364,7 @@ TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {
         ASSERT_TRUE(::CreateDirectoryA(shorter.c_str(), nullptr));
         TorlinModule dll(shorter, "T.dll");
         ASSERT_TRUE(dll.Loaded());
-        dll.WriteMenu(SampleItems(1));
+        dll.WriteMenu(testing_support::SampleItems(1));
         ComPtr<IShellExtInit> init;
         ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
         EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);

@@ -1,5 +1,7 @@
 // The registry script: text to statement tree, and the tree run against a sandbox key.
+#include "Owners.h"
 #include "RegScriptApply.h"
+#include "RegScriptRows.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,29 +16,10 @@ namespace {
 
 using Marker = RegStatement::Marker;
 
-// Flattens a tree into "depth|marker|name|default|named values" rows for comparison.
-void Flatten(const std::vector<RegStatement>& statements, int depth,
-             std::vector<std::string>& rows) {
-    for (const RegStatement& st : statements) {
-        if (st.kind == RegStatement::Kind::Value) {
-            rows.back() += " val " + st.name + "=" + st.value;
-            continue;
-        }
-        const char* marker = st.marker == Marker::NoRemove      ? "NoRemove"
-                             : st.marker == Marker::ForceRemove ? "ForceRemove"
-                                                                : "-";
-        rows.push_back(std::to_string(depth) + "|" + marker + "|" + st.name + "|" +
-                       (st.hasValue ? st.value : "<none>"));
-        Flatten(st.children, depth + 1, rows);
-    }
-}
-
 std::vector<std::string> Rows(const std::string& text) {
     RegScript script;
     EXPECT_TRUE(ParseRegScript(text, script)) << text;
-    std::vector<std::string> rows;
-    Flatten(script.statements, 0, rows);
-    return rows;
+    return RegScriptRows(script.statements);
 }
 
 // A private key under HKEY_CURRENT_USER to run scripts against; named after the process, as
@@ -46,19 +29,19 @@ public:
     Sandbox() : m_path("Software\\QarvoRegScriptTest-" + std::to_string(::GetCurrentProcessId())) {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
         ::RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &m_key, nullptr);
+                          m_key.Receive(), nullptr);
     }
     ~Sandbox() {
-        ::RegCloseKey(m_key);
+        m_key.Reset();
         ::RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
     }
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
-    HKEY Key() const { return m_key; }
+    HKEY Key() const { return m_key.Get(); }
 
 private:
     std::string m_path;
-    HKEY m_key = nullptr;
+    win32::CKey m_key;
 };
 
 HRESULT RunScript(const std::string& text, HKEY root, RegMode mode) {
@@ -73,20 +56,20 @@ HRESULT RunScript(const std::string& text, HKEY root, RegMode mode) {
 
 TEST(RegScriptParse, StatementsMarkersAndValues) {
     const std::string text = "HKCR\r\n{\r\n\tNoRemove CLSID\r\n\t{\r\n"
-                             "\t\tForceRemove {9DF566E2-CC90-497B-B28C-A326AC3BA8B9} = s 'Desc'\r\n"
+                             "\t\tForceRemove {01234567-89AB-CDEF-0123-456789ABCDEF} = s 'Desc'\r\n"
                              "\t\t{\r\n  InprocServer32 = s 'C:\\it''s\\T.dll'\r\n"
                              "  {\r\n val ThreadingModel = s 'Apartment'\r\n }\r\n\t\t}\r\n\t}\r\n"
                              "\t'quoted name' { }\r\n  plain\r\n}\r\n";
     EXPECT_EQ(Rows(text), (std::vector<std::string>{
-                              "0|NoRemove|CLSID|<none>",
-                              "1|ForceRemove|{9DF566E2-CC90-497B-B28C-A326AC3BA8B9}|Desc",
-                              "2|-|InprocServer32|C:\\it's\\T.dll val ThreadingModel=Apartment",
-                              "0|-|quoted name|<none>",
-                              "0|-|plain|<none>",
+                              "0|CLSID|NoRemove|",
+                              "1|{01234567-89AB-CDEF-0123-456789ABCDEF}|ForceRemove|Desc",
+                              "2|InprocServer32|none|C:\\it's\\T.dll|ThreadingModel=Apartment",
+                              "0|quoted name|none|",
+                              "0|plain|none|",
                           }));
     // Keywords are not case-sensitive; the root may be spelled out.
     EXPECT_EQ(Rows("hkey_classes_root { noremove A { VAL v = S 'x' } }"),
-              (std::vector<std::string>{"0|NoRemove|A|<none> val v=x"}));
+              (std::vector<std::string>{"0|A|NoRemove||v=x"}));
 }
 
 TEST(RegScriptParse, MalformedScriptsAreRefused) {
@@ -132,11 +115,7 @@ TEST(RegScriptApply, RegisterThenUnregisterLeavesOnlyNoRemoveKeys) {
     EXPECT_EQ(ReadRegString(box.Key(), "Shared\\Keep", "Named"), "n");
 
     // ForceRemove: a second registration drops what the first left below the key.
-    HKEY stale = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(box.Key(), "Shared\\Ours\\Stale", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &stale, nullptr),
-              ERROR_SUCCESS);
-    ::RegCloseKey(stale);
+    ASSERT_TRUE(testing_support::CreateRegKey(box.Key(), "Shared\\Ours\\Stale"));
     ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
     EXPECT_FALSE(RegKeyExists(box.Key(), "Shared\\Ours\\Stale"));
 
@@ -153,11 +132,7 @@ TEST(RegScriptApply, UnregisterStopsAtAKeyWithForeignSubkeys) {
     Sandbox box;
     const std::string text = "HKCR { First { Inner } Second }";
     ASSERT_EQ(RunScript(text, box.Key(), RegMode::Register), S_OK);
-    HKEY foreign = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(box.Key(), "First\\Inner\\Foreign", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &foreign, nullptr),
-              ERROR_SUCCESS);
-    ::RegCloseKey(foreign);
+    ASSERT_TRUE(testing_support::CreateRegKey(box.Key(), "First\\Inner\\Foreign"));
 
     const HRESULT hr = RunScript(text, box.Key(), RegMode::Unregister);
     EXPECT_TRUE(FAILED(hr));
@@ -179,7 +154,7 @@ TEST(RegScriptApply, FailedRegistrationIsRolledBack) {
 }
 
 TEST(RegScriptParse, DamagedScriptsAreRefusedOrParsedWithoutHarm) {
-    const std::string good = "HKCR { NoRemove CLSID { ForceRemove {9DF566E2} = s 'Desc' { "
+    const std::string good = "HKCR { NoRemove CLSID { ForceRemove {01234567} = s 'Desc' { "
                              "InprocServer32 = s 'C:\\it''s\\T.dll' { val ThreadingModel = "
                              "s 'Apartment' } } } }";
     RegScript reference;

@@ -1,5 +1,7 @@
 // Registration of the built Torlin.dll with Wine's regsvr32, read back from the registry.
 #include "RegScript.h"
+#include "RegScriptRows.h"
+#include "TorlinResource.h"
 #include "TestSupport.h"
 #include "TorlinModule.h"
 
@@ -118,12 +120,13 @@ TEST(Registration, LibraryWhoseMenuCouldNeverLoadIsNotRegistered) {
     const std::string built = testing_support::BinFolder() + "\\Torlin.dll";
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     ASSERT_TRUE(::CopyFileW(std::wstring(built.begin(), built.end()).c_str(), path.c_str(), FALSE));
-    HMODULE module = ::LoadLibraryW(path.c_str());
-    ASSERT_NE(module, nullptr);
-    const auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
-        reinterpret_cast<void*>(::GetProcAddress(module, "DllRegisterServer")));
-    EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
-    ::FreeLibrary(module);
+    {
+        const win32::CLibrary module(::LoadLibraryW(path.c_str()));
+        ASSERT_TRUE(module);
+        const auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
+            reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllRegisterServer")));
+        EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+    }
     ExpectNothingRegistered();
     ::DeleteFileW(path.c_str());
     ::RemoveDirectoryW(folder.c_str());
@@ -131,11 +134,7 @@ TEST(Registration, LibraryWhoseMenuCouldNeverLoadIsNotRegistered) {
 
 TEST_F(RegistrationTest, RegisteringTwiceLeavesOneRegistration) {
     ASSERT_EQ(dll.Register(), S_OK);
-    HKEY stale = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (kClassKey + "\\Stale").c_str(), 0, nullptr, 0,
-                                KEY_ALL_ACCESS, nullptr, &stale, nullptr),
-              ERROR_SUCCESS);
-    ::RegCloseKey(stale);
+    ASSERT_TRUE(testing_support::CreateRegKey(HKEY_CLASSES_ROOT, (kClassKey + "\\Stale")));
     ASSERT_EQ(dll.Register(), S_OK);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\Stale"));
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
@@ -147,12 +146,8 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesOneRegistration) {
 
 TEST_F(RegistrationTest, UnregisterStopsAtForeignSubkey) {
     ASSERT_EQ(dll.Register(), S_OK);
-    HKEY foreign = nullptr;
     const std::string foreignKey = kClassKey + "\\InprocServer32\\Foreign";
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, foreignKey.c_str(), 0, nullptr, 0,
-                                KEY_ALL_ACCESS, nullptr, &foreign, nullptr),
-              ERROR_SUCCESS);
-    ::RegCloseKey(foreign);
+    ASSERT_TRUE(testing_support::CreateRegKey(HKEY_CLASSES_ROOT, foreignKey));
 
     const HRESULT hr = dll.Unregister();
     EXPECT_TRUE(FAILED(hr));
@@ -168,12 +163,7 @@ TEST_F(RegistrationTest, WithoutTheApprovedListNothingIsWritten) {
     // Save the approved list, remove it, and put it back whatever happens.
     struct ApprovedBackup {
         ApprovedBackup() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kApproved); }
-        ~ApprovedBackup() {
-            HKEY key = nullptr;
-            ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kApproved, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr);
-            ::RegCloseKey(key);
-        }
+        ~ApprovedBackup() { testing_support::CreateRegKey(HKEY_LOCAL_MACHINE, kApproved); }
     } backup;
     EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClassKey));
@@ -185,14 +175,14 @@ TEST_F(RegistrationTest, WithoutTheApprovedListNothingIsWritten) {
 
 TEST(RegistrationScript, EmbeddedScriptIsTheExpectedStatementList) {
     const std::string path = testing_support::BinFolder() + "\\Torlin.dll";
-    HMODULE module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, nullptr);
-    HRSRC info = ::FindResourceExA(module, "REGISTRY", MAKEINTRESOURCEA(101),
+    const win32::CLibrary module(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module);
+    HRSRC info = ::FindResourceExA(module.Get(), "REGISTRY", MAKEINTRESOURCEA(IDR_REGISTRY),
                                    MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     ASSERT_NE(info, nullptr);
-    const std::string text(static_cast<const char*>(::LockResource(::LoadResource(module, info))),
-                           ::SizeofResource(module, info));
-    ::FreeLibrary(module);
+    const std::string text(
+        static_cast<const char*>(::LockResource(::LoadResource(module.Get(), info))),
+        ::SizeofResource(module.Get(), info));
     EXPECT_NE(text.find("\r\n"), std::string::npos) << "lines end in CR LF";
 
     RegScript script;
@@ -200,27 +190,7 @@ TEST(RegistrationScript, EmbeddedScriptIsTheExpectedStatementList) {
     EXPECT_EQ(script.root, RegRoot::ClassesRoot);
 
     // One row per key statement: parent row, name, marker, default value, named value.
-    std::vector<std::string> rows;
-    struct Walker {
-        std::vector<std::string>& rows;
-        void Walk(const std::vector<RegStatement>& list, int parent) {
-            for (const RegStatement& st : list) {
-                if (st.kind == RegStatement::Kind::Value) {
-                    rows.back() += "|" + st.name + "=" + st.value;
-                    continue;
-                }
-                const char* marker = st.marker == RegStatement::Marker::NoRemove ? "NoRemove"
-                                     : st.marker == RegStatement::Marker::ForceRemove
-                                         ? "ForceRemove"
-                                         : "none";
-                rows.push_back(std::to_string(parent) + "|" + st.name + "|" + marker + "|" +
-                               st.value);
-                const int self = static_cast<int>(rows.size());
-                Walk(st.children, self);
-            }
-        }
-    } walker{rows};
-    walker.Walk(script.statements, 0);
+    const std::vector<std::string> rows = RegScriptRows(script.statements);
 
     const std::string c = kClsidText;
     const std::vector<std::string> expected = {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "MenuItem.h"
+#include "Owners.h"
+#include "QarvoIdentity.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -16,7 +18,7 @@ public:
     TorlinModule(const TorlinModule&) = delete;
     TorlinModule& operator=(const TorlinModule&) = delete;
 
-    bool Loaded() const { return m_module != nullptr; }
+    bool Loaded() const { return m_module.Valid(); }
     const std::string& Path() const { return m_path; }
     std::string MenuDataPath() const { return m_folder + "\\menu.dat"; }
     void WriteMenu(const MenuItemList& items) const;
@@ -34,7 +36,7 @@ public:
 private:
     std::string m_folder;
     std::string m_path;
-    HMODULE m_module = nullptr;
+    win32::CLibrary m_module;
     HRESULT(WINAPI* m_canUnload)() = nullptr;
     HRESULT(WINAPI* m_getClassObject)(REFCLSID, REFIID, void**) = nullptr;
     HRESULT(WINAPI* m_register)() = nullptr;
@@ -42,7 +44,4 @@ private:
 };
 
 extern const CLSID kClsidQarvo;
-constexpr char kClsidText[] = "{9DF566E2-CC90-497B-B28C-A326AC3BA8B9}";
-
-// Item list of n entries "Item i" -> "C:\Files\item<i>.txt".
-MenuItemList SampleItems(int n);
+constexpr char kClsidText[] = QARVO_HANDLER_CLSID_TEXT;

@@ -1,4 +1,5 @@
 #include "ShellHost.h"
+#include "Owners.h"
 
 #include <memory>
 
@@ -61,31 +62,41 @@ std::vector<std::string> CShellHost::HandlerKeys(ShellTarget target) {
 std::vector<RegisteredHandler> CShellHost::FindHandlers(ShellTarget target) {
     std::vector<RegisteredHandler> found;
     for (const std::string& keyPath : HandlerKeys(target)) {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) !=
+        win32::CKey key;
+        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, key.Receive()) !=
             ERROR_SUCCESS) {
             continue;
         }
         char name[256];
         for (DWORD i = 0;; ++i) {
             DWORD len = sizeof name;
-            if (::RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
+            if (::RegEnumKeyExA(key.Get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS) {
                 break;
             }
             // The handler's class is its default value, or its name when that is a CLSID.
             char value[128] = {};
             DWORD size = sizeof value;
-            ::RegGetValueA(key, name, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+            ::RegGetValueA(key.Get(), name, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
             CLSID clsid;
             if (SUCCEEDED(::CLSIDFromString(Wide(value).c_str(), &clsid)) ||
                 SUCCEEDED(::CLSIDFromString(Wide(name).c_str(), &clsid))) {
                 found.push_back({keyPath, name, clsid});
             }
         }
-        ::RegCloseKey(key);
     }
     return found;
+}
+
+std::vector<RegisteredHandler> CShellHost::FindHandlers(ShellTarget target,
+                                                        const std::string& name) {
+    std::vector<RegisteredHandler> named;
+    for (const RegisteredHandler& h : FindHandlers(target)) {
+        if (h.name == name) {
+            named.push_back(h);
+        }
+    }
+    return named;
 }
 
 CShellHost::~CShellHost() {
@@ -106,12 +117,12 @@ HRESULT CShellHost::Open(ShellTarget target, const std::string& path, const CLSI
         return E_INVALIDARG;
     }
 
-    HKEY progId = nullptr;
+    win32::CKey progId;
     ::RegOpenKeyExA(HKEY_CLASSES_ROOT, target == ShellTarget::File ? "*" : "directory", 0, KEY_READ,
-                    &progId);
+                    progId.Receive());
     if (target == ShellTarget::Background) {
         // The folder itself, no selection.
-        m_hrInit = init->Initialize(pidl.get(), nullptr, progId);
+        m_hrInit = init->Initialize(pidl.get(), nullptr, progId.Get());
     } else {
         ComPtr<IShellFolder> parent;
         PCUITEMID_CHILD child = nullptr;
@@ -122,15 +133,11 @@ HRESULT CShellHost::Open(ShellTarget target, const std::string& path, const CLSI
                                        reinterpret_cast<void**>(data.GetAddressOf()));
         }
         if (FAILED(hr)) {
-            ::RegCloseKey(progId);
             return hr;
         }
         UniquePidl folder(::ILClone(pidl.get()));
         ::ILRemoveLastID(folder.get());
-        m_hrInit = init->Initialize(folder.get(), data.Get(), progId);
-    }
-    if (progId != nullptr) {
-        ::RegCloseKey(progId);
+        m_hrInit = init->Initialize(folder.get(), data.Get(), progId.Get());
     }
     if (FAILED(m_hrInit)) {
         return m_hrInit; // Explorer drops a handler whose initialisation failed

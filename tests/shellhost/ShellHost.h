@@ -28,6 +28,8 @@ class CShellHost {
 public:
     static std::vector<std::string> HandlerKeys(ShellTarget target);
     static std::vector<RegisteredHandler> FindHandlers(ShellTarget target);
+    // Only the registrations whose handler key has this name.
+    static std::vector<RegisteredHandler> FindHandlers(ShellTarget target, const std::string& name);
 
     // Creates the handler, initialises it for the item at path (for Background: the folder
     // at path) and lets it add to a fresh popup menu with command identifiers from idFirst.

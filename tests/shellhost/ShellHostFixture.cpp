@@ -35,11 +35,5 @@ void ShellHostFixture::TearDown() {
 }
 
 std::vector<RegisteredHandler> ShellHostFixture::OurHandlers(ShellTarget target) {
-    std::vector<RegisteredHandler> ours;
-    for (const RegisteredHandler& h : CShellHost::FindHandlers(target)) {
-        if (h.name == "QarvoContextMenu") {
-            ours.push_back(h);
-        }
-    }
-    return ours;
+    return CShellHost::FindHandlers(target, "QarvoContextMenu");
 }
