@@ -14,13 +14,22 @@ rm -rf "$demo" && mkdir -p "$demo"
 cp build/bin/Torlin.dll "$demo/"
 printf 'notes\r\n' > "$demo/notes.txt"
 win() { winepath -w "$1" 2>/dev/null; }
-"$WINE_BIN" build/tests-bin/make_menu_dat.exe "$(win "$demo/menu.dat")" \
+"$WINE_BIN" build/tools-bin/make_menu_dat.exe "$(win "$demo/menu.dat")" \
     "notes.txt=$(win "$demo/notes.txt")" "Calculator=C:\\windows\\system32\\calc.exe" \
     "Notepad=C:\\windows\\notepad.exe"
 "$WINE_BIN" regsvr32 /s "$(win "$demo/Torlin.dll")"
-"$WINE_BIN" build/tests-bin/shellhost.exe --show file "$(win "$demo/notes.txt")" &
+ready="$demo/shown"
+"$WINE_BIN" build/tools-bin/shellhost.exe --show --ready "$(win "$ready")" file \
+    "$(win "$demo/notes.txt")" &
 host=$!
-sleep 2.5
+for _ in $(seq 1 300); do
+    [ -e "$ready" ] && break
+    sleep 0.05
+done
+if [ ! -e "$ready" ]; then
+    echo "the context menu did not open" >&2
+    exit 1
+fi
 import -window root "$out"
 wait "$host" || true
 "$WINE_BIN" regsvr32 /u /s "$(win "$demo/Torlin.dll")"

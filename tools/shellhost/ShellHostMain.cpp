@@ -1,6 +1,8 @@
-// shellhost.exe [--show] file|folder|background PATH
+// shellhost.exe [--show [--ready FILE]] file|folder|background PATH
 // Builds the context menu Explorer would show for PATH with every registered handler, prints
-// it, and with --show pops it up on the display (the submenu opened) for a screenshot.
+// it, and with --show pops it up on the display (the submenu opened) for a screenshot; FILE is
+// created once the submenu is open, so a script can take the picture then.
+#include "Owners.h"
 #include "ShellHost.h"
 
 #include <cstdio>
@@ -9,6 +11,9 @@
 #include <vector>
 
 namespace {
+
+HMENU s_hRootMenu = nullptr;
+const char* s_readyFile = nullptr;
 
 void Print(const std::vector<MenuNode>& nodes, int depth) {
     for (const MenuNode& node : nodes) {
@@ -37,6 +42,17 @@ LRESULT CALLBACK HostWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         ::KillTimer(hwnd, 2);
         return 0;
     }
+    if (msg == WM_INITMENUPOPUP && reinterpret_cast<HMENU>(wp) != s_hRootMenu) {
+        ::SetTimer(hwnd, 3, 200, nullptr); // the submenu has had time to paint itself
+    }
+    if (msg == WM_TIMER && wp == 3) {
+        ::KillTimer(hwnd, 3);
+        if (s_readyFile != nullptr) {
+            win32::CHandle(::CreateFileA(s_readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        }
+        return 0;
+    }
     return ::DefWindowProcA(hwnd, msg, wp, lp);
 }
 
@@ -50,6 +66,7 @@ int Show(HMENU menu, int seconds) {
     HWND hwnd = ::CreateWindowA("QarvoShellHost", "Shell host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                 40, 40, 640, 420, nullptr, nullptr, wc.hInstance, nullptr);
     ::SetForegroundWindow(hwnd);
+    s_hRootMenu = menu;
     ::SetTimer(hwnd, 1, 500, nullptr);
     ::SetTimer(hwnd, 2, static_cast<UINT>(seconds) * 1000, nullptr);
     const UINT chosen =
@@ -66,9 +83,14 @@ int main(int argc, char** argv) {
     if (arg < argc && std::strcmp(argv[arg], "--show") == 0) {
         show = true;
         ++arg;
+        if (arg + 1 < argc && std::strcmp(argv[arg], "--ready") == 0) {
+            s_readyFile = argv[arg + 1];
+            arg += 2;
+        }
     }
     if (argc - arg != 2) {
-        std::fprintf(stderr, "usage: shellhost [--show] file|folder|background PATH\n");
+        std::fprintf(stderr,
+                     "usage: shellhost [--show [--ready FILE]] file|folder|background PATH\n");
         return 2;
     }
     const std::string kind = argv[arg];
