@@ -8,6 +8,7 @@ packages=(
     mingw-w64-x86-64-dev googletest
     wine wine64 xvfb xauth x11-utils imagemagick fonts-dejavu-core
     fp-utils # chmcmd and chmls: the help file Menu.chm
+    nsis unzip # makensis: the installer; unzip: the tests check the portable zip
 )
 
 missing=()

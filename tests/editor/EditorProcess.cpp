@@ -1,4 +1,5 @@
 #include "EditorProcess.h"
+#include "AnsiText.h"
 #include "TestSupport.h"
 
 #include <commctrl.h>
@@ -28,6 +29,14 @@ int RowCount(HWND mainWindow) {
 void PressButton(HWND dialog, int id) {
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {
+    const int before = RowCount(mainWindow);
+    PressButton(mainWindow, 1006);
+    HWND fileDialog = ui::WaitForFileDialog();
+    return fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)) &&
+           ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
 }
 
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {
