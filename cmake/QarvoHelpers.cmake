@@ -20,6 +20,16 @@ function(qarvo_deliverable target)
     set_property(GLOBAL APPEND PROPERTY QARVO_DELIVERABLES ${target})
 endfunction()
 
+# Names a data file of the installed layout, by its path below QARVO_BIN_DIR; producer is the
+# target that makes it, when one does.
+function(qarvo_deliverable_file relative_path)
+    cmake_parse_arguments(ARG "" "PRODUCER" "" ${ARGN})
+    set_property(GLOBAL APPEND PROPERTY QARVO_DELIVERABLE_FILES ${relative_path})
+    if(ARG_PRODUCER)
+        set_property(GLOBAL APPEND PROPERTY QARVO_DELIVERABLE_PRODUCERS ${ARG_PRODUCER})
+    endif()
+endfunction()
+
 # Wine: the tree's own prefix and a launcher that CTest uses as emulator.
 find_program(QARVO_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
 if(NOT QARVO_WINE)

@@ -9,6 +9,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils imagemagick fonts-dejavu-core
     fp-utils # chmcmd and chmls: the help file Menu.chm
     clang libclang-rt-14-dev # the native fuzz targets
+    nsis unzip # makensis: the installer; unzip: the tests check the portable zip
 )
 
 missing=()

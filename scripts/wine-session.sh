@@ -13,7 +13,8 @@ wine_session_start() {
     export WINEPREFIX="$build_dir/wineprefix"
     export WINEARCH=win64
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko, and no menu entries or file associations on the Linux desktop.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
     if [ -z "${QARVO_USE_DISPLAY:-}" ]; then
         local n

@@ -1,4 +1,5 @@
 #include "EditorProcess.h"
+#include "AnsiText.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
 #include "TestSupport.h"
@@ -31,6 +32,14 @@ int RowCount(HWND mainWindow) {
 void PressButton(HWND dialog, int id) {
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {
+    const int before = RowCount(mainWindow);
+    PressButton(mainWindow, IDC_SELECT_FILE);
+    HWND fileDialog = ui::WaitForFileDialog();
+    return fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)) &&
+           ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
 }
 
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {

@@ -13,6 +13,8 @@ DWORD WindowProcess(HWND hwnd);
 std::string ChildTexts(HWND hwnd);
 int RowCount(HWND mainWindow);
 void PressButton(HWND dialog, int id);
+// Adds path through the editor's real file dialog: true once the new row is there.
+bool AddThroughFileDialog(HWND mainWindow, const std::string& path);
 // Copies Menu.exe and the Skin.dll it needs (the build's own unless another is named) into
 // folder, as installed.
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary = "");

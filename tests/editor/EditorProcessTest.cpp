@@ -38,14 +38,6 @@ protected:
 
     static bool InstallIn(const std::string& folder) { return InstallEditor(folder); }
     std::string Config() const { return ReadFileBytes(dir.File("Config.xml")); }
-    // Adds path through the editor's real file dialog.
-    static bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {
-        const int before = RowCount(mainWindow);
-        PressButton(mainWindow, IDC_SELECT_FILE);
-        HWND fileDialog = ui::WaitForFileDialog();
-        return fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)) &&
-               ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
-    }
 
     TempDir dir;
 };

@@ -15,14 +15,16 @@
 std::string WaitForLaunch(const std::string& folder);
 
 class ShellHostFixture : public ::testing::Test {
+public:
+    // Our handler's registrations for the target, one per key.
+    static std::vector<RegisteredHandler> OurHandlers(ShellTarget target);
+
 protected:
     void SetUp() override;
     void TearDown() override;
 
     const std::string& Folder() const { return m_dir.Path(); }
     std::string DllPath() const { return m_dir.File("Torlin.dll"); }
-    // Our handler's registrations for the target, one per key.
-    static std::vector<RegisteredHandler> OurHandlers(ShellTarget target);
 
 private:
     testing_support::TempDir m_dir;

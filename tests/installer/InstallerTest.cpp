@@ -1,0 +1,526 @@
+// The installer, its uninstaller and the portable folder, in a Wine prefix of their own: what
+// they put where, what they register and list, and the road of one entry through the
+// installed programs. Each test starts and ends with nothing installed.
+#include "EditorProcess.h"
+#include "MenuData.h"
+#include "Owners.h"
+#include "QarvoIdentity.h"
+#include "ShellHost.h"
+#include "ShellHostFixture.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+using testing_support::FileExists;
+using testing_support::ReadFileBytes;
+using testing_support::ReadRegString;
+using testing_support::RegKeyExists;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+constexpr char kProduct[] = QARVO_PRODUCT_NAME;
+constexpr char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QarvoContextMenu";
+constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingRenames[] = "PendingFileRenameOperations";
+constexpr ShellTarget kTargets[] = {ShellTarget::File, ShellTarget::Folder,
+                                    ShellTarget::Background};
+
+std::string BuildFolder() {
+    const std::string tests = testing_support::ExeFolder();
+    return tests.substr(0, tests.find_last_of('\\'));
+}
+std::string StageFolder() {
+    return BuildFolder() + "\\installer\\stage";
+}
+std::string SetupProgram() {
+    return BuildFolder() + "\\dist\\" QARVO_SETUP_NAME;
+}
+
+std::string KnownFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    ::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+std::string InstallFolder() {
+    return KnownFolder(CSIDL_PROGRAM_FILES) + "\\" + kProduct;
+}
+std::string InstalledHandler() {
+    return InstallFolder() + "\\Torlin.dll";
+}
+
+// Every file below folder, as sorted relative paths.
+std::vector<std::string> FilesBelow(const std::string& folder, const std::string& prefix = "") {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA fd;
+    const win32::CFind find(::FindFirstFileA((folder + "\\" + prefix + "*").c_str(), &fd));
+    if (!find) {
+        return files;
+    }
+    do {
+        const std::string name = fd.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            const std::vector<std::string> below = FilesBelow(folder, prefix + name + "\\");
+            files.insert(files.end(), below.begin(), below.end());
+        } else {
+            files.push_back(prefix + name);
+        }
+    } while (::FindNextFileA(find.Get(), &fd));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool SameBytes(const std::string& a, const std::string& b) {
+    return ReadFileBytes(a) == ReadFileBytes(b);
+}
+
+DWORD ReadRegDword(HKEY root, const std::string& path, const char* name) {
+    DWORD value = 0xFFFFFFFF;
+    DWORD size = sizeof value;
+    ::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+std::string GuidText(const GUID& guid) {
+    wchar_t wide[64] = {};
+    ::StringFromGUID2(guid, wide, 64);
+    return std::string(wide, wide + ::wcslen(wide));
+}
+
+// The class key of our handler as registered for files; empty when it is not registered.
+std::string RegisteredClassKey() {
+    const std::vector<RegisteredHandler> handlers =
+        ShellHostFixture::OurHandlers(ShellTarget::File);
+    return handlers.size() == 1 ? "CLSID\\" + GuidText(handlers[0].clsid) : "";
+}
+
+bool NothingRegistered() {
+    return std::all_of(std::begin(kTargets), std::end(kTargets), [](ShellTarget target) {
+        return ShellHostFixture::OurHandlers(target).empty();
+    });
+}
+
+// The submenu's titles that a context menu of path shows through our registered handler.
+std::vector<std::string> SubmenuTitles(const std::string& path) {
+    const std::vector<RegisteredHandler> handlers =
+        ShellHostFixture::OurHandlers(ShellTarget::File);
+    std::vector<std::string> titles;
+    CShellHost host;
+    if (handlers.size() != 1 || host.Open(ShellTarget::File, path, handlers[0].clsid, 1) <= 0) {
+        return titles;
+    }
+    for (const MenuNode& node : host.Walk()) {
+        if (node.text == "&Qarvo Context Menu") {
+            for (const MenuNode& item : node.children) {
+                titles.push_back(item.text);
+            }
+        }
+    }
+    return titles;
+}
+
+// The files and folders queued for deletion at the next restart.
+std::vector<std::string> PendingDeletions() {
+    std::vector<char> data(64 * 1024);
+    DWORD size = static_cast<DWORD>(data.size());
+    std::vector<std::string> paths;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
+                       nullptr, data.data(), &size) != ERROR_SUCCESS) {
+        return paths;
+    }
+    // Pairs of NT path and new name; an empty new name deletes. The buffer ends in zeros.
+    const char* at = data.data();
+    const char* const end = data.data() + size;
+    while (at < end && *at != '\0') {
+        std::string path = at;
+        at += path.size() + 1;
+        const std::string target = at;
+        at += target.size() + 1;
+        if (target.empty() && path.rfind("\\??\\", 0) == 0) {
+            path.erase(0, 4);
+            if (path.back() == '\\') {
+                path.pop_back();
+            }
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+// What a restart of Windows does first: Wine's restart carries out the queued operations.
+void Restart() {
+    ::CoFreeUnusedLibrariesEx(0, 0);
+    testing_support::RunAndWait("wineboot.exe -r");
+}
+
+// A command and every process it starts, in one job: an uninstaller hands over to a copy of
+// itself in %TEMP% and ends at once.
+class CProcessTree {
+public:
+    explicit CProcessTree(const std::string& commandLine)
+        : m_job(::CreateJobObjectA(nullptr, nullptr)) {
+        win32::CProcess started = testing_support::StartProcess(commandLine, CREATE_SUSPENDED);
+        if (!m_job || !started.process) {
+            return;
+        }
+        if (::AssignProcessToJobObject(m_job.Get(), started.process.Get())) {
+            ::ResumeThread(started.thread.Get());
+        } else {
+            ::TerminateProcess(started.process.Get(), 99);
+        }
+        m_process = std::move(started.process);
+    }
+    ~CProcessTree() {
+        if (ActiveProcesses() != 0) {
+            ::TerminateJobObject(m_job.Get(), 99);
+        }
+    }
+    CProcessTree(const CProcessTree&) = delete;
+    CProcessTree& operator=(const CProcessTree&) = delete;
+
+    // The first process's exit code once every process of the tree has ended; 259 (still
+    // active) when they did not end in time.
+    DWORD Wait(DWORD timeoutMs = 60000) const {
+        ui::WaitUntil([this] { return ActiveProcesses() == 0; }, timeoutMs);
+        DWORD code = STILL_ACTIVE;
+        if (ActiveProcesses() == 0) {
+            ::GetExitCodeProcess(m_process.Get(), &code);
+        }
+        return code;
+    }
+
+private:
+    DWORD ActiveProcesses() const {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+        ::QueryInformationJobObject(m_job.Get(), JobObjectBasicAccountingInformation, &info,
+                                    sizeof info, nullptr);
+        return info.ActiveProcesses;
+    }
+
+    win32::CHandle m_job;
+    win32::CHandle m_process;
+};
+
+// The text of a program's embedded manifest (resource 1 of type RT_MANIFEST).
+std::string ManifestOf(const std::string& program) {
+    const win32::CLibrary module(::LoadLibraryExA(
+        program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    HRSRC found =
+        module ? ::FindResourceA(module.Get(), MAKEINTRESOURCEA(1), RT_MANIFEST) : nullptr;
+    HGLOBAL loaded = found ? ::LoadResource(module.Get(), found) : nullptr;
+    const char* text = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    return text ? std::string(text, ::SizeofResource(module.Get(), found)) : "";
+}
+
+std::string ProductVersionOf(const std::string& program) {
+    std::vector<char> info(::GetFileVersionInfoSizeA(program.c_str(), nullptr));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    if (info.empty() ||
+        !::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+        !::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &size)) {
+        return "";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(fixed->dwProductVersionMS),
+                  LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
+                  LOWORD(fixed->dwProductVersionLS));
+    return text;
+}
+
+struct ShortcutFacts {
+    std::string target, workingFolder;
+};
+
+ShortcutFacts ReadShortcut(const std::string& path) {
+    ShortcutFacts facts;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    const std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&link))) &&
+        SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+        char text[MAX_PATH] = {};
+        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+        facts.target = text;
+        link->GetWorkingDirectory(text, MAX_PATH);
+        facts.workingFolder = text;
+    }
+    return facts;
+}
+
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+        ASSERT_FALSE(FileExists(InstallFolder())) << "a test left an installation behind";
+    }
+    void TearDown() override {
+        const std::string uninstaller = InstallFolder() + "\\Uninstall.exe";
+        if (FileExists(uninstaller)) {
+            CProcessTree("\"" + uninstaller + "\" /S").Wait();
+        }
+        Restart();
+        ::CoUninitialize();
+    }
+
+    static DWORD Install(const std::string& options = "",
+                         const std::string& setup = SetupProgram()) {
+        return testing_support::RunAndWait("\"" + setup + "\" /S" + options);
+    }
+    static bool WriteUserFiles(const std::string& folder) {
+        return WriteFileBytes(folder + "\\Config.xml", kConfig) &&
+               WriteFileBytes(folder + "\\Config.xml.bak", "<Config/>") &&
+               WriteMenuData((folder + "\\menu.dat").c_str(),
+                             {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")});
+    }
+
+    static constexpr char kConfig[] =
+        "<Config App=\"Qarvo Context Menu\"><Menu Count=\"1\"><Item MenuTitle=\"notes.txt\" "
+        "FilePath=\"C:\\Docs\\notes.txt\"/></Menu></Config>";
+};
+
+} // namespace
+
+TEST(EditorManifest, AsksForAdministratorRights) {
+    const std::string manifest = ManifestOf(testing_support::BinFolder() + "\\Menu.exe");
+    const std::size_t at = manifest.find("<requestedExecutionLevel");
+    ASSERT_NE(at, std::string::npos) << manifest;
+    const std::string element = manifest.substr(at, manifest.find('>', at) - at);
+    EXPECT_NE(element.find("level=\"requireAdministrator\""), std::string::npos) << element;
+}
+
+TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWorks) {
+    EXPECT_EQ(ProductVersionOf(SetupProgram()), QARVO_VERSION_TEXT);
+    ASSERT_EQ(Install(), 0u);
+    const std::string folder = InstallFolder();
+
+    // The build's layout byte for byte, the uninstaller, nothing else.
+    const std::vector<std::string> layout = FilesBelow(StageFolder());
+    ASSERT_FALSE(layout.empty());
+    std::vector<std::string> expected = layout;
+    expected.push_back("Uninstall.exe");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesBelow(folder), expected);
+    for (const std::string& file : layout) {
+        EXPECT_TRUE(SameBytes(folder + "\\" + file, StageFolder() + "\\" + file)) << file;
+    }
+
+    // The installed handler is registered under every key Explorer looks in.
+    for (ShellTarget target : kTargets) {
+        EXPECT_EQ(ShellHostFixture::OurHandlers(target).size(),
+                  CShellHost::HandlerKeys(target).size());
+    }
+    const std::string classKey = RegisteredClassKey();
+    ASSERT_FALSE(classKey.empty());
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32"), InstalledHandler());
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Shell "
+                            "Extensions\\Approved",
+                            classKey.substr(6).c_str()),
+              "<missing>");
+
+    // Settings > Apps.
+    const std::string uninstaller = "\"" + folder + "\\Uninstall.exe\"";
+    const struct {
+        const char* name;
+        std::string value;
+    } entry[] = {{"DisplayName", kProduct},
+                 {"DisplayVersion", QARVO_VERSION_TEXT},
+                 {"Publisher", QARVO_PUBLISHER},
+                 {"DisplayIcon", folder + "\\Menu.exe,0"},
+                 {"InstallLocation", folder},
+                 {"UninstallString", uninstaller},
+                 {"QuietUninstallString", uninstaller + " /S"},
+                 {"URLInfoAbout", QARVO_WEBSITE}};
+    for (const auto& value : entry) {
+        EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, value.name), value.value);
+    }
+    EXPECT_EQ(ReadRegDword(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify"), 1u);
+    EXPECT_EQ(ReadRegDword(HKEY_LOCAL_MACHINE, kUninstallKey, "NoRepair"), 1u);
+    std::size_t bytes = 0;
+    for (const std::string& file : expected) {
+        bytes += ReadFileBytes(folder + "\\" + file).size();
+    }
+    EXPECT_EQ(ReadRegDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), bytes / 1024);
+
+    // The Start menu of all users starts the editor in its folder.
+    const ShortcutFacts shortcut =
+        ReadShortcut(KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk");
+    EXPECT_EQ(shortcut.target, folder + "\\Menu.exe");
+    EXPECT_EQ(shortcut.workingFolder, folder);
+
+    // The road of one entry: the installed editor adds a file through the file dialog, and the
+    // installed handler shows it.
+    TempDir docs;
+    const std::string notes = docs.File("notes.txt");
+    ASSERT_TRUE(WriteFileBytes(notes, "remember the milk\r\n"));
+    {
+        EditorProcess editor(folder);
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(AddThroughFileDialog(main, notes));
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(editor.WaitForExit(), 0u);
+    }
+    EXPECT_EQ(SubmenuTitles(notes), std::vector<std::string>{"notes.txt"});
+    EXPECT_NE(::GetModuleHandleA(InstalledHandler().c_str()), nullptr);
+}
+
+TEST_F(InstallerTest, UpgradeKeepsTheListAndReplacesAHandlerExplorerHolds) {
+    ASSERT_EQ(Install(), 0u);
+    const std::string folder = InstallFolder();
+    ASSERT_TRUE(WriteUserFiles(folder));
+    const std::vector<std::string> userFiles = {"Config.xml", "Config.xml.bak", "menu.dat"};
+    std::vector<std::string> before;
+    for (const std::string& file : userFiles) {
+        before.push_back(ReadFileBytes(folder + "\\" + file));
+    }
+    // An older handler, loaded by Explorer for a context menu.
+    const std::string handler = InstalledHandler();
+    ASSERT_TRUE(WriteFileBytes(handler, ReadFileBytes(handler) + "older"));
+    {
+        CShellHost explorer;
+        ASSERT_EQ(explorer.Open(ShellTarget::File, folder + "\\menu.dat",
+                                ShellHostFixture::OurHandlers(ShellTarget::File).at(0).clsid, 1),
+                  1);
+
+        ASSERT_EQ(Install(), 0u);
+        EXPECT_TRUE(SameBytes(handler, StageFolder() + "\\Torlin.dll")) << "the new handler";
+        for (std::size_t i = 0; i < userFiles.size(); ++i) {
+            EXPECT_EQ(ReadFileBytes(folder + "\\" + userFiles[i]), before[i]) << userFiles[i];
+        }
+        const std::vector<std::string> pending = PendingDeletions();
+        EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const std::string& path) {
+            return path.rfind(folder + "\\", 0) == 0;
+        })) << "the old handler goes at the next restart";
+    }
+    EXPECT_EQ(SubmenuTitles(folder + "\\menu.dat"), std::vector<std::string>{"notes.txt"});
+}
+
+TEST_F(InstallerTest, UpgradeWhileTheEditorRunsFailsVisibly) {
+    ASSERT_EQ(Install(), 0u);
+    EditorProcess editor(InstallFolder());
+    HWND main = editor.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_NE(Install(), 0u) << "a running program cannot be replaced";
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(editor.WaitForExit(), 0u);
+    EXPECT_EQ(Install(), 0u) << "once it is closed";
+}
+
+TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveFilesKeysAndShortcut) {
+    // The folder an administrator chose: given last, unquoted, spaces and all.
+    const std::string folder = KnownFolder(CSIDL_PROGRAM_FILES) + "\\Qarvo Tools\\Context Menu";
+    ASSERT_EQ(Install(" /D=" + folder), 0u);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              folder + "\\Torlin.dll");
+    ASSERT_TRUE(WriteUserFiles(folder));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml.new", "left by a crash"));
+    const std::string classKey = RegisteredClassKey();
+    ASSERT_FALSE(classKey.empty());
+
+    // As a deployment tool runs it: the quiet command of the uninstall entry.
+    CProcessTree uninstall(
+        ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
+    EXPECT_EQ(uninstall.Wait(), 0u);
+    EXPECT_FALSE(FileExists(folder));
+    EXPECT_TRUE(NothingRegistered());
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, classKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(FileExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk"));
+    for (const std::string& path : PendingDeletions()) {
+        EXPECT_EQ(path.find(folder), std::string::npos) << "left for a restart: " << path;
+    }
+}
+
+TEST_F(InstallerTest, UninstallWhileExplorerHoldsTheHandlerSaysARestartFinishesIt) {
+    ASSERT_EQ(Install(), 0u);
+    const std::string folder = InstallFolder();
+    ASSERT_TRUE(WriteUserFiles(folder));
+    {
+        CShellHost explorer;
+        ASSERT_EQ(explorer.Open(ShellTarget::File, folder + "\\menu.dat",
+                                ShellHostFixture::OurHandlers(ShellTarget::File).at(0).clsid, 1),
+                  1);
+
+        // As Settings > Apps runs it, with its pages.
+        CProcessTree uninstall(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
+        // The wizard's caption ends with the page's (empty) subcaption.
+        HWND wizard = ui::WaitForWindow([](HWND hwnd) {
+            return ui::ClassName(hwnd) == "#32770" &&
+                   ui::Text(hwnd).rfind("Qarvo Context Menu Uninstall", 0) == 0;
+        });
+        ASSERT_NE(wizard, nullptr);
+        PressButton(wizard, IDOK); // Uninstall
+        HWND told = ui::WaitForWindow([wizard](HWND hwnd) {
+            return hwnd != wizard && ChildTexts(hwnd).find("restart") != std::string::npos;
+        });
+        ASSERT_NE(told, nullptr);
+        EXPECT_NE(ChildTexts(told).find("Torlin.dll by Explorer"), std::string::npos)
+            << ChildTexts(told);
+        PressButton(told, IDOK);
+        ASSERT_TRUE(ui::WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(wizard, IDOK)); }));
+        PressButton(wizard, IDOK); // Close
+        EXPECT_EQ(uninstall.Wait(), 0u);
+
+        EXPECT_EQ(FilesBelow(folder), std::vector<std::string>{"Torlin.dll"});
+        EXPECT_TRUE(NothingRegistered());
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_FALSE(FileExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk"));
+        const std::vector<std::string> pending = PendingDeletions();
+        const std::vector<std::string> ours = {InstalledHandler(), folder};
+        EXPECT_TRUE(std::search(pending.begin(), pending.end(), ours.begin(), ours.end()) !=
+                    pending.end())
+            << "the handler, then its folder";
+    }
+    Restart();
+    EXPECT_FALSE(FileExists(folder));
+}
+
+TEST_F(InstallerTest, HandlerThatCannotBeRegisteredFailsTheSilentInstall) {
+    EXPECT_NE(Install("", testing_support::ExeFolder() + "\\broken-handler-Setup.exe"), 0u);
+    EXPECT_TRUE(NothingRegistered());
+    EXPECT_TRUE(FileExists(InstallFolder() + "\\Uninstall.exe")) << "it can still be removed";
+}
+
+TEST_F(InstallerTest, PortableFolderRegistersTheHandlerBesideItsScripts) {
+    // Unpacked from the zip by the test prefix's set-up.
+    const std::string folder = KnownFolder(CSIDL_PROGRAM_FILES) + "\\Qarvo Portable";
+    std::vector<std::string> expected = FilesBelow(StageFolder());
+    expected.insert(expected.end(), {"ReadMe.txt", "Register.cmd", "Unregister.cmd"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesBelow(folder), expected);
+    EXPECT_NE(ReadFileBytes(folder + "\\Register.cmd").find("\r\n"), std::string::npos);
+    ASSERT_TRUE(WriteMenuData((folder + "\\menu.dat").c_str(),
+                              {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")}));
+
+    const auto run = [&](const char* script) {
+        return testing_support::RunAndWait("cmd.exe /c \"\"" + folder + "\\" + script + "\" /q\"");
+    };
+    ASSERT_EQ(run("Register.cmd"), 0u);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              folder + "\\Torlin.dll");
+    EXPECT_EQ(SubmenuTitles(folder + "\\ReadMe.txt"), std::vector<std::string>{"notes.txt"});
+    EXPECT_EQ(run("Unregister.cmd"), 0u);
+    EXPECT_TRUE(NothingRegistered());
+}
