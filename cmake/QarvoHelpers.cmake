@@ -49,6 +49,26 @@ function(qarvo_win32_threads target)
     endforeach()
 endfunction()
 
+# <dll>_delay: an import library for the named functions of a system DLL that loads the DLL at
+# the first call of one of them, not at the program's start. A function not named keeps its
+# ordinary import (and with it the load at start), so name every one the program calls.
+# Usage: qarvo_delay_import(comdlg32 GetOpenFileNameW ...)
+function(qarvo_delay_import dll)
+    set(dir ${CMAKE_BINARY_DIR}/delayimp)
+    set(def ${dir}/${dll}.def)
+    list(JOIN ARGN "\n" exports)
+    file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
+    set(lib ${dir}/lib${dll}_delay.a)
+    add_custom_command(OUTPUT ${lib}
+        COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --output-delaylib ${lib}
+        DEPENDS ${def}
+        VERBATIM)
+    add_custom_target(${dll}_delay_lib DEPENDS ${lib})
+    add_library(${dll}_delay INTERFACE)
+    target_link_libraries(${dll}_delay INTERFACE ${lib})
+    add_dependencies(${dll}_delay ${dll}_delay_lib)
+endfunction()
+
 # Names a data file of the installed layout, by its path below QARVO_BIN_DIR; producer is the
 # target that makes it, when one does.
 function(qarvo_deliverable_file relative_path)
