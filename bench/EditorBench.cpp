@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kRounds = 21;
+constexpr int kRounds = 31;
 // A launch that shows no window by then is ended and left out.
 constexpr double kLaunchTimeoutMs = 20000;
 constexpr UINT kRoundTripTimeoutMs = 5000;
