@@ -84,12 +84,18 @@ CLaunchTimes Launch(const std::string& program, const std::string& folder) {
     if (!process.process) {
         return times;
     }
+    const auto endProcess = [&process] {
+        ::TerminateProcess(process.process.Get(), 1);
+        testing_support::ExitCode(process, INFINITE);
+    };
     HWND main = nullptr;
     while ((main == nullptr && (main = MainWindow(process.id)) == nullptr) ||
            !::IsWindowVisible(main) || !Painted(main)) {
+        if (testing_support::ExitCode(process, 0) != STILL_ACTIVE) {
+            return times; // ended without showing its window
+        }
         if ((NowMicroseconds() - started) / 1000 > kLaunchTimeoutMs) {
-            ::TerminateProcess(process.process.Get(), 1);
-            testing_support::ExitCode(process, INFINITE);
+            endProcess();
             return times;
         }
         ::Sleep(1);
@@ -97,8 +103,7 @@ CLaunchTimes Launch(const std::string& program, const std::string& folder) {
     const double painted = NowMicroseconds();
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     if (testing_support::ExitCode(process, static_cast<DWORD>(kLaunchTimeoutMs)) == STILL_ACTIVE) {
-        ::TerminateProcess(process.process.Get(), 1);
-        testing_support::ExitCode(process, INFINITE);
+        endProcess();
         return times;
     }
     times.start = (painted - started) / 1000;

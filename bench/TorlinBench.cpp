@@ -102,14 +102,6 @@ private:
     HRESULT m_result;
 };
 
-class CComApartment {
-public:
-    CComApartment() { ::CoInitialize(nullptr); }
-    ~CComApartment() { ::CoUninitialize(); }
-    CComApartment(const CComApartment&) = delete;
-    CComApartment& operator=(const CComApartment&) = delete;
-};
-
 // Times the handler made by create() against the floor at 1, 10 and 26 entries; false when the
 // handler did not build the menu it should.
 template <class Create> bool CompareWithFloor(const std::string& dataPath, Create&& create) {
@@ -140,7 +132,7 @@ int main() {
                      testing_support::BinFolder().c_str());
         return 1;
     }
-    const CComApartment apartment;
+    const win32::CComScope com;
     const win32::CLibrary module(::LoadLibraryA(dll.c_str()));
     auto* getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
         reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllGetClassObject")));
