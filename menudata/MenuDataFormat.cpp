@@ -41,6 +41,8 @@ void ParseMenuData(const void* bytes, std::size_t size, MenuItemList& items) {
     // The records are copied in one step, byte for byte.
     static_assert(alignof(MenuItem) == 1 && std::is_trivially_copyable_v<MenuItem>,
                   "a record may be copied from any byte of the file image");
-    const MenuItem* records = reinterpret_cast<const MenuItem*>(raw + 4);
-    items.assign(records, records + used / sizeof(MenuItem));
+    if (used >= sizeof(MenuItem)) {
+        const MenuItem* records = reinterpret_cast<const MenuItem*>(raw + 4);
+        items.assign(records, records + used / sizeof(MenuItem));
+    }
 }
