@@ -1,120 +1,172 @@
-// Time from starting Menu.exe to its visible main window, and from closing it to the end of the
-// process, with 0 and 26 entries. editor_bench.exe PATH_TO_Menu.exe
-#include "BenchSupport.h"
+// Menu.exe from its start to its main window painted, with 0 and 26 entries, against a floor
+// program that shows the same dialog template with an empty dialog procedure; and from the
+// close to the end of the process. editor_bench.exe (Menu.exe from the build's bin folder, the
+// floor program beside this one)
+#include "AppConfig.h"
+#include "MenuData.h"
+#include "Owners.h"
 #include "QarvoIdentity.h"
+#include "TestSupport.h"
+
+#include "BenchSupport.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
-void WriteConfig(const std::string& path, int entries) {
-    std::string xml = "<Config App=\"Qarvo Context Menu\"><Setting><SkinType>2</SkinType>"
-                      "<Col0Width>150</Col0Width></Setting><Menu>";
-    for (int i = 0; i < entries; ++i) {
-        xml += "<Item MenuTitle=\"tool" + std::to_string(i) + ".exe\" FilePath=\"C:\\Tools\\tool" +
-               std::to_string(i) + ".exe\"/>";
-    }
-    xml += "</Menu></Config>";
-    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(f, xml.data(), static_cast<DWORD>(xml.size()), &written, nullptr);
-    ::CloseHandle(f);
-}
+constexpr int kRounds = 31;
+// A launch that shows no window by then is ended and left out.
+constexpr double kLaunchTimeoutMs = 20000;
+constexpr UINT kRoundTripTimeoutMs = 5000;
 
-struct Visible {
+struct CSearch {
     DWORD pid;
-    HWND hwnd;
+    HWND found;
 };
 
-HWND FindMainWindow(DWORD pid) {
-    Visible v{pid, nullptr};
+// The window of the editor's class that the process made, shown or not; null while there is
+// none. Once it is there, only its visibility is polled: the benchmark shares the one CPU with
+// the program it times.
+HWND MainWindow(DWORD pid) {
+    CSearch search{pid, nullptr};
     ::EnumWindows(
         [](HWND hwnd, LPARAM lp) -> BOOL {
-            Visible* v = reinterpret_cast<Visible*>(lp);
+            CSearch* search = reinterpret_cast<CSearch*>(lp);
             DWORD owner = 0;
             ::GetWindowThreadProcessId(hwnd, &owner);
             char cls[64] = {};
-            ::GetClassNameA(hwnd, cls, sizeof cls);
-            if (owner == v->pid && ::IsWindowVisible(hwnd) &&
+            if (owner == search->pid && ::GetClassNameA(hwnd, cls, sizeof cls) &&
                 lstrcmpA(cls, QARVO_WINDOW_CLASS) == 0) {
-                v->hwnd = hwnd;
+                search->found = hwnd;
                 return FALSE;
             }
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&v));
-    return v.hwnd;
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Painted: the window's thread has answered a message sent after the window became visible, and
+// neither the window nor any child of it still waits for WM_PAINT.
+bool Painted(HWND hwnd) {
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kRoundTripTimeoutMs, &answer) ||
+        ::GetUpdateRect(hwnd, nullptr, FALSE)) {
+        return false;
+    }
+    bool childWaits = false;
+    ::EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM lp) -> BOOL {
+            *reinterpret_cast<bool*>(lp) = ::GetUpdateRect(child, nullptr, FALSE) != FALSE;
+            return !*reinterpret_cast<bool*>(lp);
+        },
+        reinterpret_cast<LPARAM>(&childWaits));
+    return !childWaits;
+}
+
+struct CLaunchTimes {
+    double start = -1; // ms from the start of the process to its main window painted
+    double close = -1; // ms from WM_CLOSE to the end of the process
+};
+
+// Starts program in folder, waits for its main window to be painted, closes it and waits for
+// the process to end. A launch that does not get so far in time is ended; its times stay -1.
+CLaunchTimes Launch(const std::string& program, const std::string& folder) {
+    CLaunchTimes times;
+    const double started = NowMicroseconds();
+    const win32::CProcess process =
+        testing_support::StartProcess("\"" + program + "\"", 0, folder.c_str());
+    if (!process.process) {
+        return times;
+    }
+    const auto endProcess = [&process] {
+        ::TerminateProcess(process.process.Get(), 1);
+        testing_support::ExitCode(process, INFINITE);
+    };
+    HWND main = nullptr;
+    while ((main == nullptr && (main = MainWindow(process.id)) == nullptr) ||
+           !::IsWindowVisible(main) || !Painted(main)) {
+        if (testing_support::ExitCode(process, 0) != STILL_ACTIVE) {
+            return times; // ended without showing its window
+        }
+        if ((NowMicroseconds() - started) / 1000 > kLaunchTimeoutMs) {
+            endProcess();
+            return times;
+        }
+        ::Sleep(1);
+    }
+    const double painted = NowMicroseconds();
+    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    if (testing_support::ExitCode(process, static_cast<DWORD>(kLaunchTimeoutMs)) == STILL_ACTIVE) {
+        endProcess();
+        return times;
+    }
+    times.start = (painted - started) / 1000;
+    times.close = (NowMicroseconds() - painted) / 1000;
+    return times;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: editor_bench PATH_TO_Menu.exe\n");
-        return 2;
-    }
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "qarvo-editor-bench";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string exe = folder + "\\Menu.exe";
-    // The editor as installed: its skin library and the skin of a first start beside it.
-    const std::string bin = std::string(argv[1]).substr(0, std::string(argv[1]).find_last_of('\\'));
-    const char* const files[] = {"Menu.exe", "Skin.dll", "Skin\\Wguang\\skin_wguang.xml"};
-    ::CreateDirectoryA((folder + "\\Skin").c_str(), nullptr);
-    ::CreateDirectoryA((folder + "\\Skin\\Wguang").c_str(), nullptr);
-    for (const char* file : files) {
-        if (!::CopyFileA((bin + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE)) {
-            std::fprintf(stderr, "cannot copy %s from %s\n", file, bin.c_str());
+int main() {
+    // The editor as installed, with its skin library and the skin of a first start; the floor
+    // program beside it, so that both load from the same drive.
+    const testing_support::TempDir dir;
+    ::CreateDirectoryA(dir.File("Skin").c_str(), nullptr);
+    ::CreateDirectoryA(dir.File("Skin\\Wguang").c_str(), nullptr);
+    const std::string bin = testing_support::BinFolder();
+    const std::string benchBin = testing_support::ExeFolder();
+    const std::pair<const std::string&, const char*> files[] = {
+        {bin, "Menu.exe"},
+        {bin, "Skin.dll"},
+        {bin, "Skin\\Wguang\\skin_wguang.xml"},
+        {benchBin, "editor_floor.exe"}};
+    for (const auto& [from, file] : files) {
+        if (!::CopyFileA((from + "\\" + file).c_str(), dir.File(file).c_str(), FALSE)) {
+            std::fprintf(stderr, "cannot copy %s from %s\n", file, from.c_str());
             return 1;
         }
     }
+    const std::string editor = dir.File("Menu.exe");
+    const std::string floorProgram = dir.File("editor_floor.exe");
+    const win32::CComScope com; // the configuration is written by the editor's own code
+    if (!SetAppFolder(dir.Path())) {
+        return 1;
+    }
 
-    const int kRuns = 15;
-    std::printf("%8s %22s %22s\n", "entries", "start to visible (ms)", "close to exit (ms)");
-    for (int entries : {0, 26}) {
-        std::vector<double> start, close;
-        for (int run = 0; run < kRuns + 1; ++run) {
-            WriteConfig(folder + "\\Config.xml", entries);
-            std::string command = "\"" + exe + "\"";
-            STARTUPINFOA si = {};
-            si.cb = sizeof si;
-            PROCESS_INFORMATION pi = {};
-            const double t0 = NowMicroseconds() / 1000.0;
-            if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  folder.c_str(), &si, &pi)) {
-                std::fprintf(stderr, "cannot start %s\n", exe.c_str());
-                return 1;
-            }
-            HWND main = nullptr;
-            while ((main = FindMainWindow(pi.dwProcessId)) == nullptr) {
-                ::Sleep(1);
-            }
-            const double t1 = NowMicroseconds() / 1000.0;
-            ::PostMessageA(main, WM_CLOSE, 0, 0);
-            const double t2 = NowMicroseconds() / 1000.0;
-            ::WaitForSingleObject(pi.hProcess, 30000);
-            const double t3 = NowMicroseconds() / 1000.0;
-            ::CloseHandle(pi.hThread);
-            ::CloseHandle(pi.hProcess);
-            if (run > 0) { // the first run warms the caches
-                start.push_back(t1 - t0);
-                close.push_back(t3 - t2);
-            }
+    std::printf("Start to main window painted, ms (medians of %d rounds; target: ratio at most "
+                "1.4 with 26 entries)\n",
+                kRounds);
+    PrintComparisonHead("entries", "editor", "floor");
+    std::vector<std::pair<int, double>> closing;
+    for (int entries : {0, menudata::kMaxRecords}) {
+        g_appConfig.Items = testing_support::SampleItems(entries);
+        if (!SaveConfig("Config.xml")) {
+            std::fprintf(stderr, "cannot write Config.xml in %s\n", dir.Path().c_str());
+            return 1;
         }
-        std::printf("%8d %22.1f %22.1f\n", entries, Median(start), Median(close));
+        std::vector<double> close;
+        auto editorStart = [&] {
+            const CLaunchTimes times = Launch(editor, dir.Path());
+            if (times.close > 0) {
+                close.push_back(times.close);
+            }
+            return times.start;
+        };
+        auto floorStart = [&] { return Launch(floorProgram, dir.Path()).start; };
+        CComparison::Run(2, editorStart, floorStart); // warms the caches
+        close.clear();
+        CComparison::Run(kRounds, editorStart, floorStart).Print(std::to_string(entries).c_str());
+        closing.emplace_back(entries, Quantile(close, 0.5));
     }
-    for (const char* file : files) {
-        ::DeleteFileA((folder + "\\" + file).c_str());
+    std::printf("\nEditor's close to the end of its process, ms (saves Config.xml)\n");
+    for (const auto& [entries, ms] : closing) {
+        std::printf("%-10d %10.1f\n", entries, ms);
     }
-    ::DeleteFileA((folder + "\\Config.xml").c_str());
-    ::RemoveDirectoryA((folder + "\\Skin\\Wguang").c_str());
-    ::RemoveDirectoryA((folder + "\\Skin").c_str());
-    ::RemoveDirectoryA(folder.c_str());
     return 0;
 }

@@ -1,9 +1,11 @@
-// Size of Skin.dll, and the time of one skin change through the editor's own binding (read the
-// file, repaint the main dialog holding 26 rows) for each of the four skins.
-// skin_bench.exe PATH_TO_bin
+// The time of one skin change through the editor's own binding (read the file, repaint the
+// main dialog holding 26 rows) for each of the four skins. skin_bench.exe (the skins are taken
+// from the build's bin folder)
 #include "AppConfig.h"
 #include "MenuApp.h"
 #include "MenuResource.h"
+#include "Owners.h"
+#include "TestSupport.h"
 
 #include "BenchSupport.h"
 
@@ -14,24 +16,20 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: skin_bench PATH_TO_bin\n");
-        return 2;
-    }
-    const std::string bin = argv[1];
+int main() {
+    const std::string bin = testing_support::BinFolder();
     CMenuApp app;
     app.m_hInstance = ::GetModuleHandleA(nullptr);
-    ::CoInitialize(nullptr);
+    const win32::CComScope com;
     ::InitCommonControls();
     if (!SetAppFolder(bin) || !app.RegisterDialogClass()) {
         std::fprintf(stderr, "cannot prepare the editor's class and folder\n");
         return 1;
     }
-    HWND dlg = ::CreateDialogParamA(
+    const win32::CWindow dlg(::CreateDialogParamA(
         app.m_hInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
-    HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0));
+    HWND list = ::GetDlgItem(dlg.Get(), IDC_LIST_ITEMS);
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH;
     column.cx = 150;
@@ -44,10 +42,8 @@ int main(int argc, char** argv) {
         item.pszText = const_cast<char*>("tool.exe");
         ListView_InsertItem(list, &item);
     }
-    ::ShowWindow(dlg, SW_SHOW);
+    ::ShowWindow(dlg.Get(), SW_SHOW);
 
-    const long long size = FileSizeBytes(bin + "\\Skin.dll");
-    std::printf("Skin.dll size: %lld bytes (%.1f KB; target at most 64 KB)\n", size, size / 1024.0);
     std::printf("%8s %26s\n", "skin", "load and repaint (us)");
     for (int skin = 1; skin <= 4; ++skin) {
         std::vector<double> times;
@@ -61,9 +57,8 @@ int main(int argc, char** argv) {
             }
             times.push_back(t1 - t0);
         }
-        std::printf("%8d %26.0f\n", skin, Median(times));
+        std::printf("%8d %26.0f\n", skin, Quantile(times, 0.5));
     }
     app.ReleaseSkin();
-    ::DestroyWindow(dlg);
     return 0;
 }

@@ -1,7 +1,10 @@
-// Cost of one context menu through Torlin.dll against the floor of the same work done by hand.
-// torlin_bench.exe PATH_TO_Torlin.dll
+// The cost of one context menu through Torlin.dll against the same work done by hand, with 1,
+// 10 and 26 entries; then the whole road Explorer takes, class creation through the registry
+// included. torlin_bench.exe (the DLL is taken from the build's bin folder)
 #include "MenuData.h"
+#include "Owners.h"
 #include "QarvoIdentity.h"
+#include "TestSupport.h"
 
 #include "BenchSupport.h"
 
@@ -9,109 +12,160 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
-#include <vector>
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
 const CLSID kClsid = {QARVO_HANDLER_CLSID_INIT};
+constexpr UINT kFirstId = 100;
+constexpr int kRounds = 400;
+constexpr int kMenusPerRound = 10;
 
-// What any handler must do at the least: read the file, build the items.
-void Floor(const std::string& dataPath, int records) {
-    HMENU shellMenu = ::CreatePopupMenu();
-    HANDLE file = ::CreateFileA(dataPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    static char buffer[4 + 26 * 384];
+// The floor: what any handler must do for one menu, done by hand. The same read as the handler's
+// (the header and all that four digits can describe, in one call), the submenu with one item per
+// record, put into the shell's menu, which destroys it with itself.
+void FloorMenu(const std::string& dataPath) {
+    const win32::CMenu shellMenu(::CreatePopupMenu());
+    static char raw[4 + 9999];
     DWORD got = 0;
-    ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-    ::CloseHandle(file);
-    for (int i = 0; i < records; ++i) {
-        ::InsertMenuA(shellMenu, i, MF_BYPOSITION | MF_STRING, 100 + i, buffer + 4 + i * 384);
+    {
+        const win32::CHandle file(::CreateFileA(dataPath.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::ReadFile(file.Get(), raw, sizeof raw, &got, nullptr);
     }
-    ::DestroyMenu(shellMenu);
+    char header[5] = {};
+    std::memcpy(header, raw, 4);
+    const int records = std::atoi(header) / static_cast<int>(sizeof(MenuItem));
+    HMENU popup = ::CreatePopupMenu();
+    for (int i = 0; i < records; ++i) {
+        ::InsertMenuA(popup, i, MF_BYPOSITION | MF_STRING, kFirstId + i,
+                      raw + 4 + i * sizeof(MenuItem));
+    }
+    ::InsertMenuA(shellMenu.Get(), 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup),
+                  "&Qarvo Context Menu");
 }
 
-void Handler(IClassFactory* factory) {
-    HMENU shellMenu = ::CreatePopupMenu();
+// One menu through a handler that create() makes, as the shell asks for it: Initialize, then
+// QueryContextMenu into the shell's menu. Its result: the number of items, or a failure.
+template <class Create> HRESULT HandlerMenu(Create&& create) {
+    const win32::CMenu shellMenu(::CreatePopupMenu());
     ComPtr<IShellExtInit> init;
-    factory->CreateInstance(nullptr, IID_PPV_ARGS(&init));
-    init->Initialize(nullptr, nullptr, nullptr);
     ComPtr<IContextMenu> menu;
-    init.As(&menu);
-    menu->QueryContextMenu(shellMenu, 0, 100, 0x7fff, CMF_NORMAL);
-    char help[64];
-    menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, help, sizeof help);
-    menu.Reset();
-    init.Reset();
-    ::DestroyMenu(shellMenu);
+    HRESULT hr = create(init);
+    if (SUCCEEDED(hr)) {
+        hr = init->Initialize(nullptr, nullptr, nullptr);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = init.As(&menu);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = menu->QueryContextMenu(shellMenu.Get(), 0, kFirstId, 0x7fff, CMF_NORMAL);
+    }
+    return hr;
+}
+
+// Microseconds per menu over one round's menus.
+template <class Menu> double TimePerMenu(Menu&& menu) {
+    const double start = NowMicroseconds();
+    for (int i = 0; i < kMenusPerRound; ++i) {
+        menu();
+    }
+    return (NowMicroseconds() - start) / kMenusPerRound;
+}
+
+// Registered for the COM road while it lives, as the installer registers it.
+class CRegistration {
+public:
+    explicit CRegistration(HMODULE module) : m_module(module) {
+        m_result = Call("DllRegisterServer");
+    }
+    ~CRegistration() { Call("DllUnregisterServer"); }
+    CRegistration(const CRegistration&) = delete;
+    CRegistration& operator=(const CRegistration&) = delete;
+
+    HRESULT Result() const { return m_result; }
+
+private:
+    HRESULT Call(const char* name) const {
+        auto* fn = reinterpret_cast<HRESULT(WINAPI*)()>(
+            reinterpret_cast<void*>(::GetProcAddress(m_module, name)));
+        return fn != nullptr ? fn() : E_NOTIMPL;
+    }
+
+    HMODULE m_module;
+    HRESULT m_result;
+};
+
+// Times the handler made by create() against the floor at 1, 10 and 26 entries; false when the
+// handler did not build the menu it should.
+template <class Create> bool CompareWithFloor(const std::string& dataPath, Create&& create) {
+    for (int records : {1, 10, menudata::kMaxRecords}) {
+        WriteMenuData(dataPath.c_str(), testing_support::SampleItems(records));
+        const HRESULT hr = HandlerMenu(create);
+        if (hr != MAKE_HRESULT(SEVERITY_SUCCESS, 0, records)) {
+            std::fprintf(stderr, "the handler answered 0x%08lX for %d entries\n",
+                         static_cast<unsigned long>(hr), records);
+            return false;
+        }
+        auto handler = [&] { return TimePerMenu([&] { HandlerMenu(create); }); };
+        auto floor = [&] { return TimePerMenu([&] { FloorMenu(dataPath); }); };
+        CComparison::Run(kRounds / 10, handler, floor); // warms the caches and the heap
+        CComparison::Run(kRounds, handler, floor).Print(std::to_string(records).c_str());
+    }
+    return true;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: torlin_bench PATH_TO_Torlin.dll\n");
-        return 2;
-    }
-    const std::string built = argv[1];
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "qarvo-bench";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string dll = folder + "\\Torlin.dll";
-    const std::string dataPath = folder + "\\menu.dat";
-    if (!::CopyFileA(built.c_str(), dll.c_str(), FALSE)) {
-        std::fprintf(stderr, "cannot copy %s\n", built.c_str());
+int main() {
+    const testing_support::TempDir dir;
+    const std::string dll = dir.File("Torlin.dll");
+    const std::string dataPath = dir.File("menu.dat");
+    if (!::CopyFileA((testing_support::BinFolder() + "\\Torlin.dll").c_str(), dll.c_str(), FALSE)) {
+        std::fprintf(stderr, "cannot copy Torlin.dll from %s\n",
+                     testing_support::BinFolder().c_str());
         return 1;
     }
-    const long long size = FileSizeBytes(built);
-
-    HMODULE module = ::LoadLibraryA(dll.c_str());
-    auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
-        reinterpret_cast<void*>(::GetProcAddress(module, "DllGetClassObject")));
+    const win32::CComScope com;
+    const win32::CLibrary module(::LoadLibraryA(dll.c_str()));
+    auto* getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllGetClassObject")));
     ComPtr<IClassFactory> factory;
     if (getClassObject == nullptr || FAILED(getClassObject(kClsid, IID_PPV_ARGS(&factory)))) {
         std::fprintf(stderr, "cannot load %s\n", dll.c_str());
         return 1;
     }
 
-    std::printf("Torlin.dll size: %lld bytes (%.1f KB; target at most 128 KB)\n", size,
-                size / 1024.0);
-    std::printf("%8s %16s %16s %8s\n", "records", "handler (us)", "floor (us)", "ratio");
-    const int kRounds = 3000;
-    for (int records : {1, 10, 26}) {
-        MenuItemList items;
-        for (int i = 0; i < records; ++i) {
-            items.push_back(
-                MakeMenuItem("Entry number " + std::to_string(i),
-                             "C:\\Program Files\\Tool\\tool" + std::to_string(i) + ".exe"));
-        }
-        WriteMenuData(dataPath.c_str(), items);
-        std::vector<double> handler, floor;
-        for (int i = 0; i < 200; ++i) { // warm the file cache and the heap
-            Handler(factory.Get());
-            Floor(dataPath, records);
-        }
-        for (int i = 0; i < kRounds; ++i) {
-            double t0 = NowMicroseconds();
-            Handler(factory.Get());
-            double t1 = NowMicroseconds();
-            Floor(dataPath, records);
-            double t2 = NowMicroseconds();
-            handler.push_back(t1 - t0);
-            floor.push_back(t2 - t1);
-        }
-        const double h = Median(handler), fl = Median(floor);
-        std::printf("%8d %16.2f %16.2f %8.2f\n", records, h, fl, h / fl);
+    std::printf("Handler against its floor, microseconds per menu (medians of %d rounds of %d "
+                "menus; target: ratio at most 1.05)\n",
+                kRounds, kMenusPerRound);
+    PrintComparisonHead("entries", "handler", "floor");
+    if (!CompareWithFloor(dataPath, [&](ComPtr<IShellExtInit>& init) {
+            return factory->CreateInstance(nullptr, IID_PPV_ARGS(&init));
+        })) {
+        return 1;
     }
-    factory.Reset();
-    ::FreeLibrary(module);
-    ::DeleteFileA(dll.c_str());
-    ::DeleteFileA(dataPath.c_str());
-    ::RemoveDirectoryA(folder.c_str());
-    return 0;
+
+    std::printf("\nExplorer's whole road: CoCreateInstance through the registry, then the same "
+                "calls (COM's part is not the handler's to shorten)\n");
+    const CRegistration registration(module.Get());
+    if (FAILED(registration.Result())) {
+        std::fprintf(stderr, "cannot register %s: 0x%08lX\n", dll.c_str(),
+                     static_cast<unsigned long>(registration.Result()));
+        return 1;
+    }
+    PrintComparisonHead("entries", "COM road", "floor");
+    return CompareWithFloor(dataPath,
+                            [](ComPtr<IShellExtInit>& init) {
+                                return ::CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER,
+                                                          IID_PPV_ARGS(&init));
+                            })
+               ? 0
+               : 1;
 }

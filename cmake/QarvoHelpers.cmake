@@ -20,6 +20,55 @@ function(qarvo_deliverable target)
     set_property(GLOBAL APPEND PROPERTY QARVO_DELIVERABLES ${target})
 endfunction()
 
+# Builds target with mingw-w64's win32 thread model instead of the toolchain's posix one: its
+# C++ runtime then keeps its thread-local data and locks on the system's own calls instead of
+# carrying the static winpthread library. The libraries given are compiled into the target,
+# by the same driver and with the target's options; the rest of the build keeps the posix
+# model, which std::thread needs.
+function(qarvo_win32_threads target)
+    string(REGEX REPLACE "-posix$" "-win32" driver ${CMAKE_CXX_COMPILER})
+    if(driver STREQUAL CMAKE_CXX_COMPILER OR NOT EXISTS ${driver})
+        message(FATAL_ERROR "${target} needs the win32 thread model driver beside "
+                            "${CMAKE_CXX_COMPILER} (scripts/setup.sh installs it)")
+    endif()
+    set(launcher sh ${PROJECT_SOURCE_DIR}/cmake/win32-threads.sh ${driver})
+    set_target_properties(${target} PROPERTIES
+        CXX_COMPILER_LAUNCHER "${launcher}"
+        CXX_LINKER_LAUNCHER "${launcher}")
+    foreach(lib ${ARGN})
+        get_target_property(sources ${lib} SOURCES)
+        get_target_property(dir ${lib} SOURCE_DIR)
+        list(TRANSFORM sources PREPEND ${dir}/)
+        get_target_property(includes ${lib} INTERFACE_INCLUDE_DIRECTORIES)
+        get_target_property(uses ${lib} INTERFACE_LINK_LIBRARIES)
+        target_sources(${target} PRIVATE ${sources})
+        target_include_directories(${target} PRIVATE ${includes})
+        if(uses)
+            target_link_libraries(${target} PRIVATE ${uses})
+        endif()
+    endforeach()
+endfunction()
+
+# <dll>_delay: an import library for the named functions of a system DLL that loads the DLL at
+# the first call of one of them, not at the program's start. A function not named keeps its
+# ordinary import (and with it the load at start), so name every one the program calls.
+# Usage: qarvo_delay_import(comdlg32 GetOpenFileNameW ...)
+function(qarvo_delay_import dll)
+    set(dir ${CMAKE_BINARY_DIR}/delayimp)
+    set(def ${dir}/${dll}.def)
+    list(JOIN ARGN "\n" exports)
+    file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
+    set(lib ${dir}/lib${dll}_delay.a)
+    add_custom_command(OUTPUT ${lib}
+        COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --output-delaylib ${lib}
+        DEPENDS ${def}
+        VERBATIM)
+    add_custom_target(${dll}_delay_lib DEPENDS ${lib})
+    add_library(${dll}_delay INTERFACE)
+    target_link_libraries(${dll}_delay INTERFACE ${lib})
+    add_dependencies(${dll}_delay ${dll}_delay_lib)
+endfunction()
+
 # Names a data file of the installed layout, by its path below QARVO_BIN_DIR; producer is the
 # target that makes it, when one does.
 function(qarvo_deliverable_file relative_path)

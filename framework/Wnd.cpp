@@ -43,7 +43,7 @@ void CWnd::Detach() {
 }
 
 bool CWnd::SubclassWindow(HWND hwnd) {
-    if (hwnd == nullptr || m_hWnd != nullptr) {
+    if (hwnd == nullptr || m_bSubclassed || (m_hWnd != nullptr && m_hWnd != hwnd)) {
         return false;
     }
     if (!::SetWindowSubclass(hwnd, &CWnd::SubclassProc, kSubclassId,
@@ -59,10 +59,20 @@ bool CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
     return SubclassWindow(::GetDlgItem(parent->m_hWnd, static_cast<int>(id)));
 }
 
-void CWnd::UnsubclassWindow() {
-    if (m_bSubclassed && m_hWnd != nullptr) {
-        ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, kSubclassId);
-        m_bSubclassed = false;
+bool CWnd::UnsubclassWindow() {
+    if (!m_bSubclassed || m_hWnd == nullptr) {
+        return false;
+    }
+    ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, kSubclassId);
+    m_bSubclassed = false;
+    return true;
+}
+
+CSubclassPause::CSubclassPause(CWnd& wnd) : m_wnd(wnd), m_bPaused(wnd.UnsubclassWindow()) {}
+
+CSubclassPause::~CSubclassPause() {
+    if (m_bPaused && m_wnd.m_hWnd != nullptr) {
+        m_wnd.SubclassWindow(m_wnd.m_hWnd);
     }
 }
 

@@ -11,6 +11,23 @@
 // The text of any window, of any length.
 std::string WindowText(HWND hwnd);
 
+class CWnd;
+
+// Lets a window's messages go past its object while it lives: for a burst of messages that the
+// object does not handle (filling a list, say). Each message to a subclassed window costs the
+// system's subclass bookkeeping, under Wine two calls to the window server.
+class CSubclassPause {
+public:
+    explicit CSubclassPause(CWnd& wnd);
+    ~CSubclassPause();
+    CSubclassPause(const CSubclassPause&) = delete;
+    CSubclassPause& operator=(const CSubclassPause&) = delete;
+
+private:
+    CWnd& m_wnd;
+    bool m_bPaused;
+};
+
 class CWnd {
 public:
     CWnd() = default;
@@ -23,10 +40,13 @@ public:
     // The object attached to a window, if any.
     static CWnd* FromHandlePermanent(HWND hwnd);
 
-    // Routes the window's messages through this object (SetWindowSubclass).
+    // Routes the window's messages through this object (SetWindowSubclass); also the window
+    // this object is attached to again, after UnsubclassWindow.
     bool SubclassWindow(HWND hwnd);
     bool SubclassDlgItem(UINT id, CWnd* parent);
-    void UnsubclassWindow();
+    // The messages go past this object again; it stays attached to the window. True when they
+    // came through it until now.
+    bool UnsubclassWindow();
 
     // Keyboard and mouse messages before they are dispatched; true when consumed.
     virtual BOOL PreTranslateMessage(MSG* msg);
@@ -35,6 +55,9 @@ public:
     BOOL ShowWindow(int cmd) const { return ::ShowWindow(m_hWnd, cmd); }
     BOOL EnableWindow(BOOL enable = TRUE) const { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    // Off while many changes are made at once: the window then neither repaints nor
+    // recomputes its layout after each of them.
+    void SetRedraw(BOOL redraw = TRUE) const { SendMessage(WM_SETREDRAW, redraw); }
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
     std::string GetWindowText() const { return WindowText(m_hWnd); }
     HWND GetDlgItem(UINT id) const { return ::GetDlgItem(m_hWnd, static_cast<int>(id)); }

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 MenuItem MakeMenuItem(std::string_view title, std::string_view path) {
     MenuItem item{};
@@ -37,11 +38,11 @@ void ParseMenuData(const void* bytes, std::size_t size, MenuItemList& items) {
     const int length = std::atoi(header);
     const std::size_t available = size > 4 ? size - 4 : 0;
     const std::size_t used = length > 0 ? std::min<std::size_t>(length, available) : 0;
-    const std::size_t count = used / sizeof(MenuItem);
-    items.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        MenuItem item;
-        std::memcpy(&item, raw + 4 + i * sizeof(MenuItem), sizeof(MenuItem));
-        items.push_back(item);
+    // The records are copied in one step, byte for byte.
+    static_assert(alignof(MenuItem) == 1 && std::is_trivially_copyable_v<MenuItem>,
+                  "a record may be copied from any byte of the file image");
+    if (used >= sizeof(MenuItem)) {
+        const MenuItem* records = reinterpret_cast<const MenuItem*>(raw + 4);
+        items.assign(records, records + used / sizeof(MenuItem));
     }
 }

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    g++-mingw-w64-x86-64-win32 # Torlin.dll: the win32 thread model (shellext/CMakeLists.txt)
     mingw-w64-x86-64-dev googletest
     wine wine64 xvfb xauth x11-utils imagemagick fonts-dejavu-core
     fp-utils # chmcmd and chmls: the help file Menu.chm

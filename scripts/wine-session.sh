@@ -66,12 +66,19 @@ wine_session_stop() {
 }
 
 # Installs what is missing, builds the default preset quietly and starts a Wine session that
-# ends with the calling script. Usage: build_and_start_wine ROOT
+# ends with the calling script. With a CPU number, the calling script, and with it the session
+# (Xvfb, the Wine server, every program), is pinned to that one CPU after the build.
+# Usage: build_and_start_wine ROOT [CPU]
 build_and_start_wine() {
-    local root="$1"
+    local root="$1" cpu="${2:-}"
     bash "$root/scripts/setup.sh"
     cmake --preset default >/dev/null
     cmake --build --preset default >/dev/null
+    if [ -n "$cpu" ]; then
+        # A server of this prefix still running from before would keep its own CPUs.
+        WINEPREFIX="$root/build/wineprefix" "$WINESERVER_BIN" -k >/dev/null 2>&1 || true
+        taskset -cp "$cpu" $$ >/dev/null
+    fi
     trap wine_session_stop EXIT
     wine_session_start "$root/build"
 }

@@ -24,19 +24,35 @@ template <std::size_t N> struct CTerminated {
 };
 
 // A title as item text: every "&" doubled, so "Q&A" shows as typed and not as a shortcut key.
-// Room for a field of nothing but "&" and no NUL.
-struct CItemText {
+// A title that ends within its field and holds no "&" is used where it lies, uncopied. Room for
+// a field of nothing but "&" and no NUL.
+class CItemText {
+public:
     explicit CItemText(const char (&title)[sizeof(MenuItem::MenuTitle)]) {
+        const void* end = std::memchr(title, '\0', sizeof title);
+        if (end != nullptr &&
+            std::memchr(title, '&', static_cast<const char*>(end) - title) == nullptr) {
+            m_text = title;
+            return;
+        }
         std::size_t out = 0;
         for (std::size_t i = 0; i < sizeof title && title[i] != '\0'; ++i) {
             if (title[i] == '&') {
-                text[out++] = '&';
+                m_escaped[out++] = '&';
             }
-            text[out++] = title[i];
+            m_escaped[out++] = title[i];
         }
-        text[out] = '\0';
+        m_escaped[out] = '\0';
+        m_text = m_escaped;
     }
-    char text[2 * sizeof(MenuItem::MenuTitle) + 1];
+    CItemText(const CItemText&) = delete;
+    CItemText& operator=(const CItemText&) = delete;
+
+    const char* Text() const { return m_text; }
+
+private:
+    const char* m_text;
+    char m_escaped[2 * sizeof(MenuItem::MenuTitle) + 1];
 };
 
 } // namespace
@@ -109,7 +125,7 @@ STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idC
     win32::CMenu popup(::CreatePopupMenu());
     for (UINT i = 0; i < count; ++i) {
         const CItemText title(m_items[i].MenuTitle);
-        ::InsertMenuA(popup.Get(), i, MF_BYPOSITION | MF_STRING, idCmdFirst + i, title.text);
+        ::InsertMenuA(popup.Get(), i, MF_BYPOSITION | MF_STRING, idCmdFirst + i, title.Text());
     }
     if (::InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP,
                       reinterpret_cast<UINT_PTR>(popup.Get()), kSubmenuText)) {

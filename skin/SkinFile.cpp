@@ -1,4 +1,5 @@
 #include "SkinFile.h"
+#include "Owners.h"
 
 #include <msxml2.h>
 #include <oleauto.h>
@@ -77,22 +78,6 @@ public:
     const wchar_t* Text() const { return m_str != nullptr ? m_str : L""; }
 
     BSTR m_str = nullptr;
-};
-
-// COM for the parse, undone afterwards when this call started it.
-class CComScope {
-public:
-    CComScope() : m_hr(::CoInitialize(nullptr)) {}
-    ~CComScope() {
-        if (SUCCEEDED(m_hr)) {
-            ::CoUninitialize();
-        }
-    }
-    CComScope(const CComScope&) = delete;
-    CComScope& operator=(const CComScope&) = delete;
-
-private:
-    HRESULT m_hr;
 };
 
 int HexDigit(wchar_t c) {
@@ -253,7 +238,7 @@ bool ReadSkinFile(const char* path, SkinColors& colors) {
     if (path == nullptr || path[0] == '\0') {
         return false;
     }
-    CComScope com;
+    const win32::CComScope com; // COM for the parse
     CBstr file;
     file.m_str = AnsiToBstr(path);
     ComPtr<IXMLDOMDocument> doc;

@@ -207,7 +207,9 @@ LRESULT DrawListItem(NMLVCUSTOMDRAW* lv) {
         return CDRF_DODEFAULT;
     }
     if (lv->nmcd.dwDrawStage == CDDS_PREPAINT) {
-        return CDRF_NOTIFYITEMDRAW;
+        // Row by row only while some row is selected: the others look as the list paints them.
+        return ListView_GetSelectedCount(lv->nmcd.hdr.hwndFrom) > 0 ? CDRF_NOTIFYITEMDRAW
+                                                                    : CDRF_DODEFAULT;
     }
     if (lv->nmcd.dwDrawStage == CDDS_ITEMPREPAINT &&
         ListView_GetItemState(lv->nmcd.hdr.hwndFrom, static_cast<int>(lv->nmcd.dwItemSpec),

@@ -105,6 +105,15 @@ using CFont = CGdiObject<HFONT>;
 using CBrush = CGdiObject<HBRUSH>;
 using CBitmap = CGdiObject<HBITMAP>;
 
+// A window that no framework object owns (a bare dialog, say).
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DestroyWindow(h); }
+};
+using CWindow = CUnique<WindowTraits>;
+
 struct BstrTraits {
     using Handle = BSTR;
     static Handle Empty() { return nullptr; }
@@ -125,6 +134,22 @@ struct CProcess {
         thread.Reset(info.hThread);
         id = info.dwProcessId;
     }
+};
+
+// COM on this thread for the scope's life, undone afterwards when this scope started it.
+class CComScope {
+public:
+    CComScope() : m_hr(::CoInitialize(nullptr)) {}
+    ~CComScope() {
+        if (SUCCEEDED(m_hr)) {
+            ::CoUninitialize();
+        }
+    }
+    CComScope(const CComScope&) = delete;
+    CComScope& operator=(const CComScope&) = delete;
+
+private:
+    HRESULT m_hr;
 };
 
 } // namespace win32

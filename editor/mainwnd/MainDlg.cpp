@@ -70,6 +70,10 @@ void CMainDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 BOOL CMainDlg::OnInitDialog() {
+    // Started first: the system waits at least 10 ms however short the interval, and the window
+    // is filled meanwhile. The timer fires only from the message loop, after this returns, so the
+    // window is still shown once, when its initialisation is done.
+    ::SetTimer(m_hWnd, kShowTimer, 5, nullptr);
     CDialog::OnInitDialog();
 
     if (HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
@@ -84,8 +88,6 @@ BOOL CMainDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     FillList();
-    // Shown once its initialisation is done, not while it is still being filled.
-    ::SetTimer(m_hWnd, kShowTimer, 5, nullptr);
     return TRUE;
 }
 
@@ -115,11 +117,17 @@ void CMainDlg::FillList() {
     m_nCurItem = -1;
     ::EnableWindow(GetDlgItem(IDC_EDIT_PATH), FALSE);
     EnableDelete(false);
+    // The rows go in with the list neither redrawn nor passing its messages through its object
+    // (which handles none of them): each row would otherwise cost a redraw and the subclass
+    // bookkeeping of every message.
+    const CSubclassPause pause(m_listItems);
+    m_listItems.SetRedraw(FALSE);
     for (const MenuItem& item : g_appConfig.Items) {
         const int row = m_listItems.GetItemCount();
         m_listItems.InsertItem(row, std::string(FieldText(item.MenuTitle)));
         m_listItems.SetItemText(row, 1, std::string(FieldText(item.FilePath)));
     }
+    m_listItems.SetRedraw(TRUE);
 }
 
 LRESULT CMainDlg::OnItemChangingList(NMHDR* hdr) {

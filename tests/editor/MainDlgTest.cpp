@@ -367,6 +367,32 @@ TEST_F(MainDlgTest, EscapeIsSwallowedAndEnterOpensTheFileDialog) {
     EXPECT_TRUE(s_commands.empty()) << "no key became a button press";
 }
 
+TEST(Subclassing, PausedWindowKeepsItsObjectAndGetsItsMessagesBackAfterwards) {
+    class CCountingWnd : public CWnd {
+    public:
+        int seen = 0;
+
+    protected:
+        bool OnWndMsg(UINT msg, WPARAM, LPARAM, LRESULT&) override {
+            seen += msg == WM_USER;
+            return false;
+        }
+    };
+    const win32::CWindow target(
+        ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    CCountingWnd wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(target.Get()));
+    {
+        const CSubclassPause pause(wnd);
+        ::SendMessageA(target.Get(), WM_USER, 0, 0);
+        EXPECT_EQ(wnd.seen, 0);
+        EXPECT_EQ(CWnd::FromHandlePermanent(target.Get()), &wnd);
+    }
+    ::SendMessageA(target.Get(), WM_USER, 0, 0);
+    EXPECT_EQ(wnd.seen, 1);
+    EXPECT_FALSE(wnd.SubclassWindow(target.Get())) << "subclassed once only";
+}
+
 TEST(MessageLoop, ThrowingKeyHandlerDoesNotEndIt) {
     // A handler reached from PreTranslateMessage, outside any window procedure.
     class CThrowingWnd : public CWnd {

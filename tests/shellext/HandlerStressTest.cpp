@@ -1,5 +1,5 @@
-// The built Torlin.dll under damaged input and under threads, through the shell's whole
-// call sequence.
+// The built Torlin.dll under damaged input, under threads and out of memory, through the
+// shell's whole call sequence.
 #include "MenuData.h"
 #include "TestSupport.h"
 #include "TorlinModule.h"
@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -92,6 +93,68 @@ bool CommandStringsStayInTheirBuffers(IContextMenu* menu, UINT count, std::mt199
         }
     }
     return true;
+}
+
+// Points a loaded module's import of dll!function at replacement while it lives.
+class CImportPatch {
+public:
+    CImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
+        auto* base = reinterpret_cast<BYTE*>(module);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry =
+                 reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             entry->Name != 0 && m_slot == nullptr; ++entry) {
+            if (::lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0) {
+                continue;
+            }
+            auto* names =
+                reinterpret_cast<const IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+                const auto* byName =
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+                    std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+                    m_slot = reinterpret_cast<void**>(&slots->u1.Function);
+                    break;
+                }
+            }
+        }
+        if (m_slot != nullptr) {
+            m_original = *m_slot;
+            Write(replacement);
+        }
+    }
+    ~CImportPatch() {
+        if (m_slot != nullptr) {
+            Write(m_original);
+        }
+    }
+    CImportPatch(const CImportPatch&) = delete;
+    CImportPatch& operator=(const CImportPatch&) = delete;
+
+    bool Patched() const { return m_slot != nullptr; }
+
+private:
+    void Write(void* value) {
+        DWORD protection = 0;
+        ::VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection);
+        *m_slot = value;
+        ::VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
+    }
+
+    void** m_slot = nullptr;
+    void* m_original = nullptr;
+};
+
+// While set, the DLL's allocations of a list's size fail. Small blocks, such as the exception
+// object that reports the failure, are still there, as when a large block no longer fits.
+std::atomic<bool> s_listAllocationsFail{false};
+void* __cdecl MallocThatMayFail(std::size_t size) {
+    return s_listAllocationsFail && size >= 1024 ? nullptr : std::malloc(size);
 }
 
 } // namespace
@@ -183,4 +246,31 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
     }
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
+
+TEST(HandlerStress, ListThatCannotBeAllocatedIsReportedAndTheHandlerRecovers) {
+    testing_support::TempDir dir;
+    TorlinModule dll(dir.Path());
+    ASSERT_TRUE(dll.Loaded());
+    const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "msvcrt.dll", "malloc",
+                             reinterpret_cast<void*>(&MallocThatMayFail));
+    ASSERT_TRUE(patch.Patched());
+    dll.WriteMenu(testing_support::SampleItems(menudata::kMaxRecords));
+    ComPtr<IShellExtInit> init;
+    ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+    ComPtr<IContextMenu> menu;
+    ASSERT_EQ(init.As(&menu), S_OK);
+
+    s_listAllocationsFail = true;
+    const HRESULT failed = init->Initialize(nullptr, nullptr, nullptr);
+    s_listAllocationsFail = false;
+    EXPECT_EQ(failed, E_OUTOFMEMORY);
+    const win32::CMenu empty(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(empty.Get(), 0, 1, 0x7fff, CMF_NORMAL), S_OK)
+        << "no half-filled list behind the failure";
+
+    ASSERT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+    const win32::CMenu full(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(full.Get(), 0, 1, 0x7fff, CMF_NORMAL),
+              static_cast<HRESULT>(menudata::kMaxRecords));
 }
