@@ -4,6 +4,7 @@
 #include "AppConfig.h"
 #include "EditorProcess.h"
 #include "MenuData.h"
+#include "QarvoIdentity.h"
 #include "TestSupport.h"
 
 #include "MenuResource.h"
@@ -112,9 +113,16 @@ TEST_F(EditorFaultTest, KilledAtAnyMomentOfItsExitTheListSurvives) {
             // As a write cut short by an earlier kill leaves it.
             ASSERT_TRUE(WriteFileBytes(dir.File("menu.dat"), std::string("9984\0abc", 8)));
         }
+        // The killed editor is gone once its single-instance mutex is: a start before that
+        // would only be a second instance.
+        ASSERT_TRUE(ui::WaitUntil([] {
+            return win32::CHandle(::OpenMutexA(SYNCHRONIZE, FALSE, QARVO_EDITOR_MUTEX)).Get() ==
+                   nullptr;
+        }));
         EditorProcess editor(dir.Path());
         HWND main = editor.WaitForMainWindow();
-        ASSERT_NE(main, nullptr);
+        ASSERT_NE(main, nullptr) << "exit code " << editor.WaitForExit(0)
+                                 << ", message: " << editor.AcknowledgeErrorBoxes(1);
         const int pid = testing_support::UnixProcessOf(program);
         ASSERT_NE(pid, 0);
         // Each exit writes a different Col0Width, so old and new files can be told apart.
