@@ -92,9 +92,9 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
 set(QARVO_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 
 # A GoogleTest program run under Wine; its tests are listed at test time, under Wine,
-# so building never needs Wine.
+# so building never needs Wine. LOCKS names the resources its tests hold (RESOURCE_LOCK).
 function(qarvo_gtest target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCKS;PROPERTIES" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE GTest::gtest_main ${ARG_LIBS})
     set_target_properties(${target} PROPERTIES
@@ -108,6 +108,17 @@ function(qarvo_gtest target)
         # GoogleTest itself says so.
         PROPERTIES PASS_REGULAR_EXPRESSION "PASSED  . 1 test.|SKIPPED . 1 test"
                    ${ARG_PROPERTIES})
+    # A list survives the discovery's PROPERTIES only as its separate words, each taken for a
+    # property: the locks are set on the discovered tests by an include of their own, read
+    # after the discovery's.
+    if(ARG_LOCKS)
+        set(locks_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_locks.cmake)
+        file(WRITE ${locks_file}
+            "foreach(test IN LISTS ${target}_TESTS)\n"
+            "    set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK \"${ARG_LOCKS}\")\n"
+            "endforeach()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${locks_file})
+    endif()
 endfunction()
 
 # QarvoIdentity.h from the identity variables of the top CMakeLists.txt, and the interface
