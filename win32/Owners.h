@@ -105,6 +105,15 @@ using CFont = CGdiObject<HFONT>;
 using CBrush = CGdiObject<HBRUSH>;
 using CBitmap = CGdiObject<HBITMAP>;
 
+// A memory device context.
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DeleteDC(h); }
+};
+using CMemoryDC = CUnique<MemoryDcTraits>;
+
 // A window that no framework object owns (a bare dialog, say).
 struct WindowTraits {
     using Handle = HWND;

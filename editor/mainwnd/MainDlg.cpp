@@ -7,6 +7,7 @@
 #include "MenuData.h"
 #include "WinApp.h"
 #include "MenuResource.h"
+#include "Owners.h"
 #include "QarvoIdentity.h"
 
 #include <shellapi.h>
@@ -128,6 +129,13 @@ void CMainDlg::FillList() {
         m_listItems.SetItemText(row, 1, std::string(FieldText(item.FilePath)));
     }
     m_listItems.SetRedraw(TRUE);
+    // The list lays its rows out (row height, scroll bar) when it first paints. Laid out now,
+    // into a memory DC while the window is still hidden, its first paint on screen is its only
+    // one: done then, the scroll bar's arrival would repaint the list and its header again.
+    const win32::CMemoryDC memory(::CreateCompatibleDC(nullptr));
+    if (memory) {
+        m_listItems.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.Get()), PRF_CLIENT);
+    }
 }
 
 LRESULT CMainDlg::OnItemChangingList(NMHDR* hdr) {

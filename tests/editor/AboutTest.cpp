@@ -5,6 +5,7 @@
 #include "EditorFixture.h"
 #include "StaticLink.h"
 #include "MenuResource.h"
+#include "Owners.h"
 #include "QarvoIdentity.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,8 @@ HWND WaitForAbout() {
 
 // The text colour a control is painted in: what its parent's WM_CTLCOLORSTATIC sets.
 COLORREF TextColour(HWND control, LOGFONTA* font = nullptr) {
-    HDC dc = ::CreateCompatibleDC(nullptr);
+    const win32::CMemoryDC memory(::CreateCompatibleDC(nullptr));
+    HDC dc = memory.Get();
     ::SetTextColor(dc, RGB(1, 2, 3));
     ::SendMessageA(::GetParent(control), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                    reinterpret_cast<LPARAM>(control));
@@ -36,7 +38,6 @@ COLORREF TextColour(HWND control, LOGFONTA* font = nullptr) {
     if (font != nullptr) {
         ::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof *font, font);
     }
-    ::DeleteDC(dc);
     return colour;
 }
 
