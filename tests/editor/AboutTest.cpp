@@ -41,12 +41,6 @@ COLORREF TextColour(HWND control, LOGFONTA* font = nullptr) {
     return colour;
 }
 
-POINT CentreOf(HWND hwnd) {
-    RECT rc;
-    ::GetWindowRect(hwnd, &rc);
-    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-}
-
 class StaticLinkTest : public MainDlgTest {
 protected:
     // A static of the main dialog made a link that deletes itself with its window.
@@ -89,8 +83,8 @@ TEST_F(MainDlgTest, AboutDialogShowsTheProductAndEndsAsOkOnEnterAndAsCancelOnEsc
                 }
             }
             ::MapDialogRect(about, &expected);
-            web = TextColour(::GetDlgItem(about, 1031));
-            mail = TextColour(::GetDlgItem(about, 1032));
+            web = TextColour(::GetDlgItem(about, IDC_LINK_WEB));
+            mail = TextColour(::GetDlgItem(about, IDC_LINK_MAIL));
             version = TextColour(::GetWindow(::GetDlgItem(about, IDOK), GW_HWNDNEXT));
             ::PostMessageA(about, WM_KEYDOWN, key, 0);
         });
@@ -123,14 +117,14 @@ TEST_F(MainDlgTest, AboutDialogShowsTheProductAndEndsAsOkOnEnterAndAsCancelOnEsc
 
 TEST_F(MainDlgTest, TheSystemMenusAboutItemAndTheAboutButtonShowTheAboutDialog) {
     OpenMainDialog();
-    const LPARAM button = reinterpret_cast<LPARAM>(dlg->GetDlgItem(1018));
+    const LPARAM button = reinterpret_cast<LPARAM>(dlg->GetDlgItem(IDC_ABOUT));
     struct Way {
         UINT msg;
         WPARAM wp;
         LPARAM lp;
-    } ways[] = {{WM_SYSCOMMAND, 16, 0},
-                {WM_SYSCOMMAND, 0x13, 0}, // the low four bits are the system's
-                {WM_COMMAND, MAKEWPARAM(1018, BN_CLICKED), button}};
+    } ways[] = {{WM_SYSCOMMAND, IDM_ABOUTBOX, 0},
+                {WM_SYSCOMMAND, IDM_ABOUTBOX | 3, 0}, // the low four bits are the system's
+                {WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), button}};
     for (const Way& way : ways) {
         SCOPED_TRACE(way.wp);
         HWND owner = nullptr;
@@ -162,7 +156,7 @@ TEST_F(StaticLinkTest, RedUnderThePointerBlueAgainWhenATimerTickFindsItOutside) 
     // A picture static is no text: its colours stay the dialog's.
     EXPECT_NE(TextColour(AddLink(2002, "", SS_BITMAP)), kBlue);
 
-    const POINT on = CentreOf(link);
+    const POINT on = ui::Centre(link);
     ::SetCursorPos(on.x, on.y);
     EXPECT_EQ(::SendMessageA(link, WM_NCHITTEST, 0, MAKELPARAM(on.x, on.y)), HTCLIENT);
     EXPECT_EQ(TextColour(link), kRed);

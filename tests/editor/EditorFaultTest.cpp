@@ -38,8 +38,7 @@ std::string SystemText(DWORD code) {
 
 class EditorFaultTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::CoInitialize(nullptr); }
-    void TearDown() override { ::CoUninitialize(); }
+    const win32::CComScope m_com;
 
     // Writes a configuration with the editor's own code, as a previous run would have.
     static void SaveList(const std::string& folder, const MenuItemList& items, int col0Width) {

@@ -263,7 +263,7 @@ TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
                              reinterpret_cast<const BYTE*>("txtfile"), 8);
         }
     }
-    ::CoInitialize(nullptr);
+    const win32::CComScope com;
     const std::string dll = dir.File("Torlin.dll");
     ASSERT_TRUE(
         ::CopyFileA((testing_support::BinFolder() + "\\Torlin.dll").c_str(), dll.c_str(), FALSE));
@@ -292,5 +292,4 @@ TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
     }
     testing_support::RunAndWait("regsvr32.exe /u /s \"" + dll + "\"");
     ::CoFreeUnusedLibrariesEx(0, 0);
-    ::CoUninitialize();
 }

@@ -22,12 +22,6 @@ MenuItemList TwoItems() {
     return {MakeMenuItem("a.txt", "C:\\Docs\\a.txt"), MakeMenuItem("b.exe", "C:\\Tools\\b.exe")};
 }
 
-POINT Centre(HWND hwnd) {
-    RECT rc;
-    ::GetWindowRect(hwnd, &rc);
-    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-}
-
 bool QuitPosted() {
     MSG msg;
     return ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
@@ -88,8 +82,8 @@ TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
     EXPECT_TRUE(::IsWindowVisible(hwnd)) << "shown by the timer after initialisation";
     MONITORINFO monitor = {sizeof monitor, {}, {}, 0};
     ::GetMonitorInfoA(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
-    EXPECT_NEAR(Centre(hwnd).x, (monitor.rcWork.left + monitor.rcWork.right) / 2, 2);
-    EXPECT_NEAR(Centre(hwnd).y, (monitor.rcWork.top + monitor.rcWork.bottom) / 2, 2);
+    EXPECT_NEAR(ui::Centre(hwnd).x, (monitor.rcWork.left + monitor.rcWork.right) / 2, 2);
+    EXPECT_NEAR(ui::Centre(hwnd).y, (monitor.rcWork.top + monitor.rcWork.bottom) / 2, 2);
     EXPECT_EQ(ui::Text(hwnd), QARVO_EDITOR_TITLE);
     EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0), "a.txt|C:\\Docs\\a.txt");
@@ -407,8 +401,9 @@ TEST(MessageLoop, ThrowingKeyHandlerDoesNotEndIt) {
         }
         bool exited = false;
     };
-    HWND target =
-        ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const win32::CWindow owned(
+        ::CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    HWND target = owned.Get();
     CThrowingWnd wnd;
     ASSERT_TRUE(wnd.SubclassWindow(target));
     ::PostMessageA(target, WM_KEYDOWN, VK_F1, 0);
@@ -416,7 +411,6 @@ TEST(MessageLoop, ThrowingKeyHandlerDoesNotEndIt) {
     CLoopApp loop;
     EXPECT_EQ(loop.Run(), 7);
     EXPECT_TRUE(loop.exited) << "the exit saves still run";
-    ::DestroyWindow(target);
 }
 
 TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
@@ -433,8 +427,8 @@ TEST_F(MainDlgTest, MessageBoxClosesAsOkOnEnterEscapeAndButton) {
             caption = ui::Text(box);
             text = ui::ItemText(box, IDC_MSGBOX_TEXT);
             textStyle = ::GetWindowLongPtrA(::GetDlgItem(box, IDC_MSGBOX_TEXT), GWL_STYLE);
-            centre = Centre(box);
-            ownerCentre = Centre(dlg->m_hWnd);
+            centre = ui::Centre(box);
+            ownerCentre = ui::Centre(dlg->m_hWnd);
             switch (way) {
             case 0:
                 ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);

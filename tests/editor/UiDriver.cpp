@@ -23,6 +23,12 @@ std::string ItemText(HWND dialog, int id) {
     return Text(::GetDlgItem(dialog, id));
 }
 
+POINT Centre(HWND hwnd) {
+    RECT rc;
+    ::GetWindowRect(hwnd, &rc);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
 HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
     HWND found = nullptr;
     WaitUntil(

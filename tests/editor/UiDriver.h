@@ -12,6 +12,8 @@ namespace ui {
 std::string ClassName(HWND hwnd);
 std::string Text(HWND hwnd);
 std::string ItemText(HWND dialog, int id);
+// The centre of a window, in screen coordinates.
+POINT Centre(HWND hwnd);
 
 // A visible top-level window that matches, waited for up to timeoutMs; null when none came.
 HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs = 20000);

@@ -183,11 +183,11 @@ TEST(HandlerStress, DamagedMenuDataThroughTheWholeCallSequence) {
                 ++withMenu;
                 ComPtr<IContextMenu> menu;
                 ASSERT_EQ(init.As(&menu), S_OK);
-                HMENU shellMenu = ::CreatePopupMenu();
-                EXPECT_EQ(menu->QueryContextMenu(shellMenu, 0, 1, 0x7fff, CMF_NORMAL),
+                const win32::CMenu shellMenu(::CreatePopupMenu());
+                EXPECT_EQ(menu->QueryContextMenu(shellMenu.Get(), 0, 1, 0x7fff, CMF_NORMAL),
                           static_cast<HRESULT>(count));
-                EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(shellMenu, 0)), static_cast<int>(count));
-                ::DestroyMenu(shellMenu);
+                EXPECT_EQ(::GetMenuItemCount(::GetSubMenu(shellMenu.Get(), 0)),
+                          static_cast<int>(count));
                 ASSERT_TRUE(CommandStringsStayInTheirBuffers(menu.Get(), count, rng));
             }
         }
@@ -220,12 +220,11 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
                       factory->CreateInstance(nullptr, IID_PPV_ARGS(&init)) == S_OK &&
                       init->Initialize(nullptr, nullptr, nullptr) == S_OK && init.As(&menu) == S_OK;
             if (ok) {
-                HMENU shellMenu = ::CreatePopupMenu();
+                const win32::CMenu shellMenu(::CreatePopupMenu());
                 char help[32] = {};
-                ok = menu->QueryContextMenu(shellMenu, 0, 1, 0x7fff, CMF_NORMAL) == 3 &&
+                ok = menu->QueryContextMenu(shellMenu.Get(), 0, 1, 0x7fff, CMF_NORMAL) == 3 &&
                      menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, help, sizeof help) == S_OK &&
                      std::strcmp(help, "Custom menu") == 0;
-                ::DestroyMenu(shellMenu);
             }
             menu.Reset();
             init.Reset();

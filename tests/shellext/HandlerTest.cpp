@@ -297,9 +297,10 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof info;
     info.lpVerb = MAKEINTRESOURCEA(0);
-    info.hwnd = ::CreateWindowA("STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                nullptr, nullptr);
-    ASSERT_NE(info.hwnd, nullptr);
+    const win32::CWindow owner(::CreateWindowA("STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10,
+                                               nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(owner);
+    info.hwnd = owner.Get();
 
     info.fMask = CMIC_MASK_FLAG_NO_UI;
     EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -337,7 +338,6 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
     EXPECT_TRUE(FAILED(shown)) << std::hex << shown;
     EXPECT_TRUE(watch.seen);
     EXPECT_EQ(watch.owner, info.hwnd);
-    ::DestroyWindow(info.hwnd);
 }
 
 TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {

@@ -5,18 +5,18 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
+#include <string>
 
 int main() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = std::strrchr(path, '\\');
-    if (slash == nullptr) {
+    char module[MAX_PATH] = {};
+    const DWORD len = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    const std::string program(module, len < MAX_PATH ? len : 0);
+    const std::size_t slash = program.find_last_of('\\');
+    if (slash == std::string::npos) {
         return 1;
     }
-    lstrcpyA(slash + 1, "launched.txt");
-    const win32::CHandle file(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::string path = program.substr(0, slash + 1) + "launched.txt";
+    const win32::CHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return 1;
@@ -25,11 +25,9 @@ int main() {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     ::GetStartupInfoA(&startup);
-    char record[2048];
-    const int length = std::snprintf(
-        record, sizeof record, "%d\n%s",
-        (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1, ::GetCommandLineA());
+    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+    const std::string record = std::to_string(show) + "\n" + ::GetCommandLineA();
     DWORD written = 0;
-    ::WriteFile(file.Get(), record, length > 0 ? static_cast<DWORD>(length) : 0, &written, nullptr);
+    ::WriteFile(file.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
     return 0;
 }

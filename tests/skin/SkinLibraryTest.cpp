@@ -179,7 +179,7 @@ Look ReadLook(HWND dlg) {
 } // namespace
 
 TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
-    ::CoInitialize(nullptr);
+    const win32::CComScope com;
     ::InitCommonControls();
     WNDCLASSA wc = {};
     ::GetClassInfoA(nullptr, "#32770", &wc);
@@ -206,22 +206,22 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
     ASSERT_TRUE(WriteFileBytes(dir.File("first.xml"), SkinXml(first)));
     ASSERT_TRUE(WriteFileBytes(dir.File("second.xml"), SkinXml(second)));
 
-    HWND before = OpenDialog(0, 0);
-    ASSERT_NE(before, nullptr);
+    const win32::CWindow before(OpenDialog(0, 0));
+    ASSERT_TRUE(before);
     // The system's look (its theme's, where it has one), to compare against.
-    const Look system = ReadLook(before);
+    const Look system = ReadLook(before.Get());
     EXPECT_EQ(system.dialog, ::GetSysColor(COLOR_3DFACE));
     EXPECT_EQ(system.label, kAppLabel);
 
     ASSERT_TRUE(skin.Load(dir.File("first.xml")));
-    HWND after = OpenDialog(640, 0);
-    EXPECT_EQ(ReadLook(before), Expected(first, system)) << "a dialog that was open";
-    EXPECT_EQ(ReadLook(after), Expected(first, system)) << "a dialog opened later";
+    const win32::CWindow after(OpenDialog(640, 0));
+    EXPECT_EQ(ReadLook(before.Get()), Expected(first, system)) << "a dialog that was open";
+    EXPECT_EQ(ReadLook(after.Get()), Expected(first, system)) << "a dialog opened later";
 
     // A new skin replaces the old one without a release.
     ASSERT_TRUE(skin.Load(dir.File("second.xml")));
-    EXPECT_EQ(ReadLook(before), Expected(second, system));
-    EXPECT_EQ(ReadLook(after), Expected(second, system));
+    EXPECT_EQ(ReadLook(before.Get()), Expected(second, system));
+    EXPECT_EQ(ReadLook(after.Get()), Expected(second, system));
 
     const char* const bad[] = {
         "not xml",
@@ -242,20 +242,15 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
         ASSERT_TRUE(WriteFileBytes(dir.File("bad.xml"), xml));
         EXPECT_FALSE(skin.Load(dir.File("bad.xml")));
     }
-    EXPECT_EQ(ReadLook(before), Expected(second, system)) << "a failed load keeps the look";
+    EXPECT_EQ(ReadLook(before.Get()), Expected(second, system)) << "a failed load keeps the look";
 
     // The commented sample of the format is a skin of its own.
     EXPECT_TRUE(skin.Load(testing_support::ExeFolder() + "\\sample_skin.xml"));
 
     skin.Release();
-    EXPECT_EQ(ReadLook(before), system);
-    EXPECT_EQ(ReadLook(after), system);
-    HWND late = OpenDialog(0, 480);
-    EXPECT_EQ(ReadLook(late), system) << "no dialog is skinned after the release";
+    EXPECT_EQ(ReadLook(before.Get()), system);
+    EXPECT_EQ(ReadLook(after.Get()), system);
+    const win32::CWindow late(OpenDialog(0, 480));
+    EXPECT_EQ(ReadLook(late.Get()), system) << "no dialog is skinned after the release";
     skin.Release(); // harmless
-
-    for (HWND dlg : {before, after, late}) {
-        ::DestroyWindow(dlg);
-    }
-    ::CoUninitialize();
 }
