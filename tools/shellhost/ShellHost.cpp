@@ -1,4 +1,5 @@
 #include "ShellHost.h"
+#include "AnsiText.h"
 #include "Owners.h"
 
 #include <memory>
@@ -12,17 +13,9 @@ struct PidlDeleter {
 };
 using UniquePidl = std::unique_ptr<ITEMIDLIST, PidlDeleter>;
 
-std::wstring Wide(const std::string& text) {
-    std::wstring out(text.size() + 1, L'\0');
-    const int n =
-        ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size()));
-    out.resize(n > 0 ? n - 1 : 0);
-    return out;
-}
-
 UniquePidl ParsePath(const std::string& path) {
     PIDLIST_ABSOLUTE pidl = nullptr;
-    if (FAILED(::SHParseDisplayName(Wide(path).c_str(), nullptr, &pidl, 0, nullptr))) {
+    if (FAILED(::SHParseDisplayName(win32::ToWide(path).c_str(), nullptr, &pidl, 0, nullptr))) {
         return nullptr;
     }
     return UniquePidl(pidl);
@@ -79,8 +72,8 @@ std::vector<RegisteredHandler> CShellHost::FindHandlers(ShellTarget target) {
             DWORD size = sizeof value;
             ::RegGetValueA(key.Get(), name, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
             CLSID clsid;
-            if (SUCCEEDED(::CLSIDFromString(Wide(value).c_str(), &clsid)) ||
-                SUCCEEDED(::CLSIDFromString(Wide(name).c_str(), &clsid))) {
+            if (SUCCEEDED(::CLSIDFromString(win32::ToWide(value).c_str(), &clsid)) ||
+                SUCCEEDED(::CLSIDFromString(win32::ToWide(name).c_str(), &clsid))) {
                 found.push_back({keyPath, name, clsid});
             }
         }
@@ -97,12 +90,6 @@ std::vector<RegisteredHandler> CShellHost::FindHandlers(ShellTarget target,
         }
     }
     return named;
-}
-
-CShellHost::~CShellHost() {
-    if (m_menu != nullptr) {
-        ::DestroyMenu(m_menu);
-    }
 }
 
 HRESULT CShellHost::Open(ShellTarget target, const std::string& path, const CLSID& clsid,
@@ -136,6 +123,9 @@ HRESULT CShellHost::Open(ShellTarget target, const std::string& path, const CLSI
             return hr;
         }
         UniquePidl folder(::ILClone(pidl.get()));
+        if (!folder) {
+            return E_OUTOFMEMORY;
+        }
         ::ILRemoveLastID(folder.get());
         m_hrInit = init->Initialize(folder.get(), data.Get(), progId.Get());
     }
@@ -147,15 +137,15 @@ HRESULT CShellHost::Open(ShellTarget target, const std::string& path, const CLSI
     if (FAILED(hr)) {
         return hr;
     }
-    m_menu = ::CreatePopupMenu();
-    ::AppendMenuA(m_menu, MF_STRING, 1, "&Open");
-    m_hrQuery = m_handler->QueryContextMenu(m_menu, 1, idFirst, idFirst + 0x7fff, CMF_NORMAL);
-    ::AppendMenuA(m_menu, MF_STRING, 2, "P&roperties");
+    m_menu.Reset(::CreatePopupMenu());
+    ::AppendMenuA(m_menu.Get(), MF_STRING, 1, "&Open");
+    m_hrQuery = m_handler->QueryContextMenu(m_menu.Get(), 1, idFirst, idFirst + 0x7fff, CMF_NORMAL);
+    ::AppendMenuA(m_menu.Get(), MF_STRING, 2, "P&roperties");
     return m_hrQuery;
 }
 
 std::vector<MenuNode> CShellHost::Walk() const {
-    return WalkMenu(m_menu);
+    return WalkMenu(m_menu.Get());
 }
 
 std::string CShellHost::HelpText(UINT offset, bool unicode) const {
@@ -172,9 +162,7 @@ std::string CShellHost::HelpText(UINT offset, bool unicode) const {
                                            reinterpret_cast<CHAR*>(wide), ARRAYSIZE(wide)))) {
         return "<failed>";
     }
-    char text[256] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
+    return win32::ToAnsi(wide);
 }
 
 HRESULT CShellHost::Invoke(UINT offset) const {

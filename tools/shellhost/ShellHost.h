@@ -3,6 +3,8 @@
 // real popup menu, asks for help text and invokes a command.
 #pragma once
 
+#include "Owners.h"
+
 #include <windows.h>
 #include <shlobj.h>
 #include <wrl/client.h>
@@ -37,19 +39,18 @@ public:
 
     HRESULT InitializeResult() const { return m_hrInit; }
     HRESULT QueryResult() const { return m_hrQuery; }
-    HMENU Menu() const { return m_menu; }
+    HMENU Menu() const { return m_menu.Get(); }
     std::vector<MenuNode> Walk() const;
     std::string HelpText(UINT offset, bool unicode) const;
     HRESULT Invoke(UINT offset) const;
 
     CShellHost() = default;
-    ~CShellHost();
     CShellHost(const CShellHost&) = delete;
     CShellHost& operator=(const CShellHost&) = delete;
 
 private:
     Microsoft::WRL::ComPtr<IContextMenu> m_handler;
-    HMENU m_menu = nullptr;
+    win32::CMenu m_menu;
     HRESULT m_hrInit = E_FAIL;
     HRESULT m_hrQuery = E_FAIL;
 };

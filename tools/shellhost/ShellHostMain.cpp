@@ -97,29 +97,26 @@ int main(int argc, char** argv) {
     const ShellTarget target = kind == "folder"       ? ShellTarget::Folder
                                : kind == "background" ? ShellTarget::Background
                                                       : ShellTarget::File;
-    ::CoInitialize(nullptr);
+    const win32::CComScope com; // outlives the hosts below
     int status = 1;
-    {
-        std::vector<std::unique_ptr<CShellHost>> hosts;
-        UINT idFirst = 100;
-        for (const RegisteredHandler& handler : CShellHost::FindHandlers(target)) {
-            auto host = std::make_unique<CShellHost>();
-            const HRESULT hr = host->Open(target, argv[arg + 1], handler.clsid, idFirst);
-            std::printf("%s\\%s: 0x%08lx\n", handler.key.c_str(), handler.name.c_str(),
-                        static_cast<unsigned long>(hr));
-            if (SUCCEEDED(hr)) {
-                Print(host->Walk(), 1);
-                std::printf("  help text: %s\n", host->HelpText(0, false).c_str());
-                status = 0;
-                if (show) {
-                    Show(host->Menu(), 4);
-                    show = false;
-                }
-                hosts.push_back(std::move(host));
+    std::vector<std::unique_ptr<CShellHost>> hosts;
+    UINT idFirst = 100;
+    for (const RegisteredHandler& handler : CShellHost::FindHandlers(target)) {
+        auto host = std::make_unique<CShellHost>();
+        const HRESULT hr = host->Open(target, argv[arg + 1], handler.clsid, idFirst);
+        std::printf("%s\\%s: 0x%08lx\n", handler.key.c_str(), handler.name.c_str(),
+                    static_cast<unsigned long>(hr));
+        if (SUCCEEDED(hr)) {
+            Print(host->Walk(), 1);
+            std::printf("  help text: %s\n", host->HelpText(0, false).c_str());
+            status = 0;
+            if (show) {
+                Show(host->Menu(), 4);
+                show = false;
             }
-            idFirst += 0x1000;
+            hosts.push_back(std::move(host));
         }
+        idFirst += 0x1000;
     }
-    ::CoUninitialize();
     return status;
 }
