@@ -16,6 +16,18 @@ namespace {
 
 constexpr UINT_PTR kShowTimer = 100;
 constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
+
+// A window not redrawn while this lives, and redrawn again however the scope ends.
+class CRedrawOff {
+public:
+    explicit CRedrawOff(const CWnd& wnd) : m_wnd(wnd) { m_wnd.SetRedraw(FALSE); }
+    ~CRedrawOff() { m_wnd.SetRedraw(TRUE); }
+    CRedrawOff(const CRedrawOff&) = delete;
+    CRedrawOff& operator=(const CRedrawOff&) = delete;
+
+private:
+    const CWnd& m_wnd;
+};
 constexpr char kHelpFile[] = "Menu.chm";
 
 } // namespace
@@ -122,13 +134,14 @@ void CMainDlg::FillList() {
     // (which handles none of them): each row would otherwise cost a redraw and the subclass
     // bookkeeping of every message.
     const CSubclassPause pause(m_listItems);
-    m_listItems.SetRedraw(FALSE);
-    for (const MenuItem& item : g_appConfig.Items) {
-        const int row = m_listItems.GetItemCount();
-        m_listItems.InsertItem(row, std::string(FieldText(item.MenuTitle)));
-        m_listItems.SetItemText(row, 1, std::string(FieldText(item.FilePath)));
+    {
+        const CRedrawOff quiet(m_listItems);
+        for (const MenuItem& item : g_appConfig.Items) {
+            const int row = m_listItems.GetItemCount();
+            m_listItems.InsertItem(row, std::string(FieldText(item.MenuTitle)));
+            m_listItems.SetItemText(row, 1, std::string(FieldText(item.FilePath)));
+        }
     }
-    m_listItems.SetRedraw(TRUE);
     // The list lays its rows out (row height, scroll bar) when it first paints. Laid out now,
     // into a memory DC while the window is still hidden, its first paint on screen is its only
     // one: done then, the scroll bar's arrival would repaint the list and its header again.
