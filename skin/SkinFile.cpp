@@ -62,23 +62,12 @@ constexpr ElementSpec kElements[] = {
     Element(L"GroupFrame", kGroupFrameAttributes),
 };
 
-// Owns a BSTR.
-class CBstr {
-public:
-    CBstr() = default;
-    ~CBstr() { ::SysFreeString(m_str); }
-    CBstr(const CBstr&) = delete;
-    CBstr& operator=(const CBstr&) = delete;
+using win32::CBstr;
 
-    BSTR* Receive() {
-        ::SysFreeString(m_str);
-        m_str = nullptr;
-        return &m_str;
-    }
-    const wchar_t* Text() const { return m_str != nullptr ? m_str : L""; }
-
-    BSTR m_str = nullptr;
-};
+// A BSTR's text; a null BSTR is the empty text.
+const wchar_t* Text(const CBstr& text) {
+    return text ? text.Get() : L"";
+}
 
 int HexDigit(wchar_t c) {
     if (c >= L'0' && c <= L'9') {
@@ -139,7 +128,7 @@ template <class Visit> bool ForEachChildElement(IXMLDOMNode* parent, Visit visit
             }
         } else if (type == NODE_TEXT) {
             CBstr text;
-            if (child->get_text(text.Receive()) != S_OK || !IsWhiteSpace(text.Text())) {
+            if (child->get_text(text.Receive()) != S_OK || !IsWhiteSpace(Text(text))) {
                 return false;
             }
         } else if (type != NODE_COMMENT) {
@@ -166,7 +155,7 @@ template <class Visit> bool ForEachAttribute(IXMLDOMNode* node, Visit visit) {
         CBstr value;
         if (map->get_item(i, attribute.GetAddressOf()) != S_OK || attribute == nullptr ||
             attribute->get_nodeName(name.Receive()) != S_OK ||
-            attribute->get_text(value.Receive()) != S_OK || !visit(name.Text(), value.Text())) {
+            attribute->get_text(value.Receive()) != S_OK || !visit(Text(name), Text(value))) {
             return false;
         }
     }
@@ -180,7 +169,7 @@ bool ReadElement(IXMLDOMNode* node, SkinColors& colors) {
     }
     const ElementSpec* spec = nullptr;
     for (const ElementSpec& e : kElements) {
-        if (wcscmp(e.name, name.Text()) == 0) {
+        if (wcscmp(e.name, Text(name)) == 0) {
             spec = &e;
             break;
         }
@@ -212,7 +201,7 @@ bool ReadElement(IXMLDOMNode* node, SkinColors& colors) {
 
 bool ReadRoot(IXMLDOMNode* root, SkinColors& colors) {
     CBstr name;
-    if (root->get_nodeName(name.Receive()) != S_OK || wcscmp(name.Text(), L"Skin") != 0) {
+    if (root->get_nodeName(name.Receive()) != S_OK || wcscmp(Text(name), L"Skin") != 0) {
         return false;
     }
     return ForEachAttribute(root, [](const wchar_t* attribute,
@@ -239,13 +228,11 @@ bool ReadSkinFile(const char* path, SkinColors& colors) {
         return false;
     }
     const win32::CComScope com; // COM for the parse
-    CBstr file;
-    file.m_str = AnsiToBstr(path);
+    const CBstr file(AnsiToBstr(path));
     ComPtr<IXMLDOMDocument> doc;
-    if (file.m_str == nullptr ||
-        FAILED(::CoCreateInstance(CLSID_DOMDocument30, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IXMLDOMDocument,
-                                  reinterpret_cast<void**>(doc.GetAddressOf())))) {
+    if (!file || FAILED(::CoCreateInstance(CLSID_DOMDocument30, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IXMLDOMDocument,
+                                           reinterpret_cast<void**>(doc.GetAddressOf())))) {
         return false;
     }
     doc->put_async(VARIANT_FALSE);
@@ -254,7 +241,7 @@ bool ReadSkinFile(const char* path, SkinColors& colors) {
     VARIANT source;
     ::VariantInit(&source);
     V_VT(&source) = VT_BSTR;
-    V_BSTR(&source) = file.m_str; // still owned by file
+    V_BSTR(&source) = file.Get(); // still owned by file
     // A parse failure is S_FALSE with VARIANT_FALSE.
     VARIANT_BOOL loaded = VARIANT_FALSE;
     if (doc->load(source, &loaded) != S_OK || loaded != VARIANT_TRUE) {
