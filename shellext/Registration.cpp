@@ -3,12 +3,11 @@
 #include "Module.h"
 #include "RegScriptApply.h"
 #include "ComPlumbing.h"
+#include "AnsiText.h"
 #include "Owners.h"
 #include "QarvoIdentity.h"
 #include "TorlinResource.h"
 
-#include <cstring>
-#include <cwchar>
 #include <string>
 
 namespace {
@@ -39,16 +38,12 @@ HRESULT ModulePath(std::string& path) {
 // as ANSI text into 256 bytes and "menu.dat" beside it.
 HRESULT CheckUsableModulePath() {
     WCHAR wide[MAX_PATH] = {};
-    char ansi[MAX_PATH] = {};
-    WCHAR back[MAX_PATH] = {};
     const DWORD len = ::GetModuleFileNameW(ModuleHandle(), wide, MAX_PATH);
     if (len == 0) {
         return LastErrorResult();
     }
-    // A name the ANSI code page cannot spell comes back as another path.
-    if (len < MAX_PATH && ::GetModuleFileNameA(ModuleHandle(), ansi, MAX_PATH) < MAX_PATH &&
-        (::MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, MAX_PATH) == 0 ||
-         std::wcscmp(back, wide) != 0)) {
+    std::string ansi;
+    if (len < MAX_PATH && !win32::ToAnsiExact(wide, static_cast<int>(len), ansi)) {
         return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
     }
     char dataPath[256];
