@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "AnsiText.h"
 
 #include <algorithm>
 #include <atomic>
@@ -153,7 +154,7 @@ std::string UnixPath(const std::string& windowsPath) {
     using ToUnix = char*(CDECL*)(const WCHAR*);
     const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    const std::wstring wide(windowsPath.begin(), windowsPath.end());
+    const std::wstring wide = win32::ToWide(windowsPath);
     char* unix = toUnix != nullptr ? toUnix(wide.c_str()) : nullptr;
     const std::string path = unix != nullptr ? unix : "";
     ::HeapFree(::GetProcessHeap(), 0, unix);
@@ -197,9 +198,13 @@ std::string ExeFolder() {
     return folder.substr(0, folder.find_last_of('\\'));
 }
 
-std::string BinFolder() {
+std::string BuildFolder() {
     const std::string exe = ExeFolder();
-    return exe.substr(0, exe.find_last_of('\\')) + "\\bin";
+    return exe.substr(0, exe.find_last_of('\\'));
+}
+
+std::string BinFolder() {
+    return BuildFolder() + "\\bin";
 }
 
 } // namespace testing_support

@@ -58,8 +58,9 @@ MenuItemList SampleItems(int n);
 // Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
 bool SameEntries(const MenuItemList& a, const MenuItemList& b);
 
-// Folder of the running test program, and the build's deliverables folder beside it.
+// Folder of the running test program, the build folder above it and the deliverables in it.
 std::string ExeFolder();
+std::string BuildFolder();
 std::string BinFolder();
 
 } // namespace testing_support

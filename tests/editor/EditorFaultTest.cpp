@@ -75,11 +75,7 @@ protected:
     static std::vector<std::string> AddAndClose(EditorProcess& editor, HWND main,
                                                 const std::string& path) {
         std::vector<std::string> reports;
-        const int rows = RowCount(main);
-        PressButton(main, IDC_SELECT_FILE);
-        HWND fileDialog = ui::WaitForFileDialog();
-        EXPECT_TRUE(fileDialog != nullptr && ui::ChooseFile(fileDialog, win32::ToWide(path)));
-        EXPECT_TRUE(ui::WaitUntil([&] { return RowCount(main) == rows + 1; }));
+        EXPECT_TRUE(AddThroughFileDialog(main, path));
         ::PostMessageA(main, WM_CLOSE, 0, 0);
         const DWORD start = ::GetTickCount();
         while (editor.WaitForExit(0) == STILL_ACTIVE && ::GetTickCount() - start < 30000) {

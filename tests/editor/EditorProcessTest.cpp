@@ -34,9 +34,8 @@ FILETIME LastWriteTime(const std::string& path) {
 
 class EditorProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(InstallIn(dir.Path())); }
+    void SetUp() override { ASSERT_TRUE(InstallEditor(dir.Path())); }
 
-    static bool InstallIn(const std::string& folder) { return InstallEditor(folder); }
     std::string Config() const { return ReadFileBytes(dir.File("Config.xml")); }
 
     TempDir dir;
@@ -177,7 +176,7 @@ TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
     const std::string app = dir.Path() + "\\app", docs = dir.Path() + "\\docs";
     ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryA(docs.c_str(), nullptr));
-    ASSERT_TRUE(InstallIn(app));
+    ASSERT_TRUE(InstallEditor(app));
     ASSERT_TRUE(WriteFileBytes(docs + "\\n.txt", "n"));
     EditorProcess shell(dir.Path(), "cmd.exe /c \"cd /d " + dir.Path() + " && app\\Menu.exe\"");
     HWND main = ui::WaitForWindow(QARVO_WINDOW_CLASS, QARVO_EDITOR_TITLE);
@@ -200,7 +199,7 @@ TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
 TEST_F(EditorProcessTest, QuotedProgramPathWithSpaces) {
     const std::string folder = dir.Path() + "\\my apps";
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-    ASSERT_TRUE(InstallIn(folder));
+    ASSERT_TRUE(InstallEditor(folder));
     ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml", kSeededConfig));
     EditorProcess editor(folder, "\"" + folder + "\\Menu.exe\"");
     HWND main = editor.WaitForMainWindow();

@@ -3,6 +3,7 @@
 // installed programs. Each test starts and ends with nothing installed.
 #include "EditorProcess.h"
 #include "MenuData.h"
+#include "AnsiText.h"
 #include "Owners.h"
 #include "QarvoIdentity.h"
 #include "ShellHost.h"
@@ -23,6 +24,7 @@
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
+using testing_support::BuildFolder;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
 using testing_support::ReadRegString;
@@ -40,10 +42,6 @@ constexpr char kPendingRenames[] = "PendingFileRenameOperations";
 constexpr ShellTarget kTargets[] = {ShellTarget::File, ShellTarget::Folder,
                                     ShellTarget::Background};
 
-std::string BuildFolder() {
-    const std::string tests = testing_support::ExeFolder();
-    return tests.substr(0, tests.find_last_of('\\'));
-}
 std::string StageFolder() {
     return BuildFolder() + "\\installer\\stage";
 }
@@ -253,7 +251,7 @@ ShortcutFacts ReadShortcut(const std::string& path) {
     ShortcutFacts facts;
     ComPtr<IShellLinkA> link;
     ComPtr<IPersistFile> file;
-    const std::wstring wide(path.begin(), path.end());
+    const std::wstring wide = win32::ToWide(path);
     if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_PPV_ARGS(&link))) &&
         SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {

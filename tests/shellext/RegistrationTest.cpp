@@ -1,4 +1,5 @@
 // Registration of the built Torlin.dll with Wine's regsvr32, read back from the registry.
+#include "AnsiText.h"
 #include "RegScript.h"
 #include "RegScriptRows.h"
 #include "TorlinResource.h"
@@ -114,12 +115,11 @@ TEST(Registration, LibraryWhoseMenuCouldNeverLoadIsNotRegistered) {
 
     // A folder named in letters that the ANSI code page cannot spell (the temporary folder's
     // own path is plain ASCII).
-    const std::wstring folder =
-        std::wstring(dir.Path().begin(), dir.Path().end()) + L"\\\x10D0\x10D1";
+    const std::wstring folder = win32::ToWide(dir.Path()) + L"\\\x10D0\x10D1";
     const std::wstring path = folder + L"\\Torlin.dll";
     const std::string built = testing_support::BinFolder() + "\\Torlin.dll";
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    ASSERT_TRUE(::CopyFileW(std::wstring(built.begin(), built.end()).c_str(), path.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(win32::ToWide(built).c_str(), path.c_str(), FALSE));
     {
         const win32::CLibrary module(::LoadLibraryW(path.c_str()));
         ASSERT_TRUE(module);
