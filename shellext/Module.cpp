@@ -24,6 +24,25 @@ struct ClassEntry {
 ClassEntry s_classes[] = {{&CLSID_QarvoContextMenu, &QarvoContextMenu::Create, nullptr}};
 CRITICAL_SECTION s_csObjectTable;
 
+// The class's factory, made once and kept until the library is unloaded; null when it cannot
+// be made.
+IClassFactory* CachedFactory(ClassEntry& entry) {
+    if (IClassFactory* factory = entry.factory.load()) {
+        return factory;
+    }
+    ::EnterCriticalSection(&s_csObjectTable);
+    IClassFactory* factory = entry.factory.load();
+    if (factory == nullptr) {
+        if (CClassFactory* created = new (std::nothrow) CClassFactory(entry.create)) {
+            created->AddRef(); // the cache's reference
+            factory = created;
+            entry.factory.store(factory);
+        }
+    }
+    ::LeaveCriticalSection(&s_csObjectTable);
+    return factory;
+}
+
 } // namespace
 
 HMODULE ModuleHandle() {
@@ -80,26 +99,10 @@ void ModuleDetach() {
 
 HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     for (ClassEntry& entry : s_classes) {
-        if (clsid != *entry.clsid) {
-            continue;
+        if (clsid == *entry.clsid) {
+            IClassFactory* factory = CachedFactory(entry);
+            return factory != nullptr ? factory->QueryInterface(riid, ppv) : E_OUTOFMEMORY;
         }
-        IClassFactory* factory = entry.factory.load();
-        if (factory == nullptr) {
-            ::EnterCriticalSection(&s_csObjectTable);
-            factory = entry.factory.load();
-            if (factory == nullptr) {
-                if (CClassFactory* created = new (std::nothrow) CClassFactory(entry.create)) {
-                    created->AddRef(); // the cache's reference
-                    factory = created;
-                    entry.factory.store(factory);
-                }
-            }
-            ::LeaveCriticalSection(&s_csObjectTable);
-            if (factory == nullptr) {
-                return E_OUTOFMEMORY;
-            }
-        }
-        return factory->QueryInterface(riid, ppv);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }
