@@ -14,7 +14,9 @@ public:
     void InitAppFolder();
     bool RegisterDialogClass();
     void CreateMainDlg();
-    // Skin n (1 to 4) from the application folder; true when Skin.dll loaded it.
+    // The skins are numbered 1 to kSkinCount.
+    static constexpr int kSkinCount = 4;
+    // Skin n (1 to kSkinCount) from the application folder; true when Skin.dll loaded it.
     bool LoadSkin(int skinType);
     // Once, at exit, after the main window is gone.
     void ReleaseSkin();

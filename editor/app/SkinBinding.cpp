@@ -2,6 +2,8 @@
 #include "AppConfig.h"
 #include "MenuApp.h"
 
+#include <iterator>
+
 // Skin.dll's entries, imported by ordinal: 2 loads a skin, 3 releases it.
 extern "C" bool SkinLoad(const char* fullPath);
 extern "C" void SkinRelease();
@@ -15,11 +17,12 @@ constexpr const char* kSkinFiles[] = {
     "Skin\\Zzhong\\skin_zzhong.xml",
     "Skin\\Mmo\\skin_mmo.xml",
 };
+static_assert(std::size(kSkinFiles) == CMenuApp::kSkinCount);
 
 } // namespace
 
 bool CMenuApp::LoadSkin(int skinType) {
-    if (skinType < 1 || skinType > 4) {
+    if (skinType < 1 || skinType > kSkinCount) {
         return false;
     }
     // A path over the 255 characters of the path buffer is refused, not cut short.

@@ -307,10 +307,10 @@ void CMainDlg::OnHelp() {
 void CMainDlg::OnSkins() {
     // 1, 2, 3, 4, 1, ...; a stored value out of range leads to 2.
     int skin = g_appConfig.SkinType;
-    if (skin < 1 || skin > 4) {
+    if (skin < 1 || skin > CMenuApp::kSkinCount) {
         skin = 1;
     }
-    skin = skin % 4 + 1;
+    skin = skin % CMenuApp::kSkinCount + 1;
     g_appConfig.SkinType = skin;
     ShowWindow(SW_MINIMIZE);
     if (CWinApp* app = AfxGetApp()) {
