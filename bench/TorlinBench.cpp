@@ -3,8 +3,8 @@
 // included. torlin_bench.exe (the DLL is taken from the build's bin folder)
 #include "MenuData.h"
 #include "Owners.h"
-#include "QarvoIdentity.h"
 #include "TestSupport.h"
+#include "TorlinModule.h"
 
 #include "BenchSupport.h"
 
@@ -21,7 +21,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const CLSID kClsid = {QARVO_HANDLER_CLSID_INIT};
 constexpr UINT kFirstId = 100;
 constexpr int kRounds = 400;
 constexpr int kMenusPerRound = 10;
@@ -82,23 +81,15 @@ template <class Menu> double TimePerMenu(Menu&& menu) {
 // Registered for the COM road while it lives, as the installer registers it.
 class CRegistration {
 public:
-    explicit CRegistration(HMODULE module) : m_module(module) {
-        m_result = Call("DllRegisterServer");
-    }
-    ~CRegistration() { Call("DllUnregisterServer"); }
+    explicit CRegistration(const TorlinModule& dll) : m_dll(dll), m_result(dll.Register()) {}
+    ~CRegistration() { m_dll.Unregister(); }
     CRegistration(const CRegistration&) = delete;
     CRegistration& operator=(const CRegistration&) = delete;
 
     HRESULT Result() const { return m_result; }
 
 private:
-    HRESULT Call(const char* name) const {
-        auto* fn = reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(::GetProcAddress(m_module, name)));
-        return fn != nullptr ? fn() : E_NOTIMPL;
-    }
-
-    HMODULE m_module;
+    const TorlinModule& m_dll;
     HRESULT m_result;
 };
 
@@ -125,20 +116,13 @@ template <class Create> bool CompareWithFloor(const std::string& dataPath, Creat
 
 int main() {
     const testing_support::TempDir dir;
-    const std::string dll = dir.File("Torlin.dll");
-    const std::string dataPath = dir.File("menu.dat");
-    if (!::CopyFileA((testing_support::BinFolder() + "\\Torlin.dll").c_str(), dll.c_str(), FALSE)) {
-        std::fprintf(stderr, "cannot copy Torlin.dll from %s\n",
-                     testing_support::BinFolder().c_str());
-        return 1;
-    }
     const win32::CComScope com;
-    const win32::CLibrary module(::LoadLibraryA(dll.c_str()));
-    auto* getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
-        reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllGetClassObject")));
+    const TorlinModule dll(dir.Path()); // a copy of the built library
+    const std::string dataPath = dll.MenuDataPath();
     ComPtr<IClassFactory> factory;
-    if (getClassObject == nullptr || FAILED(getClassObject(kClsid, IID_PPV_ARGS(&factory)))) {
-        std::fprintf(stderr, "cannot load %s\n", dll.c_str());
+    if (!dll.Loaded() || FAILED(dll.GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory)))) {
+        std::fprintf(stderr, "cannot load Torlin.dll from %s\n",
+                     testing_support::BinFolder().c_str());
         return 1;
     }
 
@@ -154,16 +138,17 @@ int main() {
 
     std::printf("\nExplorer's whole road: CoCreateInstance through the registry, then the same "
                 "calls (COM's part is not the handler's to shorten)\n");
-    const CRegistration registration(module.Get());
+    const CRegistration registration(dll);
     if (FAILED(registration.Result())) {
-        std::fprintf(stderr, "cannot register %s: 0x%08lX\n", dll.c_str(),
+        std::fprintf(stderr, "cannot register %s: 0x%08lX\n", dll.Path().c_str(),
                      static_cast<unsigned long>(registration.Result()));
         return 1;
     }
     PrintComparisonHead("entries", "COM road", "floor");
     return CompareWithFloor(dataPath,
                             [](ComPtr<IShellExtInit>& init) {
-                                return ::CoCreateInstance(kClsid, nullptr, CLSCTX_INPROC_SERVER,
+                                return ::CoCreateInstance(kClsidQarvo, nullptr,
+                                                          CLSCTX_INPROC_SERVER,
                                                           IID_PPV_ARGS(&init));
                             })
                ? 0
