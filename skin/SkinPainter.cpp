@@ -14,6 +14,8 @@ constexpr char kListBkProp[] = "Qarvo.Skin.ListBk";
 constexpr char kListTextBkProp[] = "Qarvo.Skin.ListTextBk";
 constexpr char kListTextProp[] = "Qarvo.Skin.ListText";
 
+// A brush owner whose empty state is a constant, unlike the shared owners': the skin's global
+// state below is then initialised at compile time, with no initialiser to run at load.
 class CBrush {
 public:
     constexpr CBrush() = default;
