@@ -46,14 +46,26 @@ wine_session_start() {
     fi
     # A persistent server, and Wine's services started once with every stream detached:
     # services started later by a test would inherit ctest's pipes and keep it waiting.
-    "$WINESERVER_BIN" -p </dev/null >/dev/null 2>&1
+    if ! "$WINESERVER_BIN" -p </dev/null >/dev/null 2>&1; then
+        echo "could not start a persistent Wine server for $WINEPREFIX" >&2
+        return 1
+    fi
     "$WINE_BIN" cmd /c exit </dev/null >/dev/null 2>&1 || true
     # Xvfb has no window manager: with "managed" windows Wine waits two seconds for one at
     # every window it hides or destroys.
-    if [ ! -f "$WINEPREFIX/.qarvo-unmanaged" ]; then
-        "$WINE_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-            </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.qarvo-unmanaged"
-    fi
+    # A prefix just made may still be settling: tried again before giving up, and said so.
+    [ -f "$WINEPREFIX/.qarvo-unmanaged" ] && return 0
+    local try
+    for try in 1 2 3 4 5; do
+        if "$WINE_BIN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+            </dev/null >/dev/null 2>&1; then
+            touch "$WINEPREFIX/.qarvo-unmanaged"
+            return 0
+        fi
+        sleep "$try"
+    done
+    echo "could not switch off Wine's managed windows in $WINEPREFIX" >&2
+    return 1
 }
 
 wine_session_stop() {

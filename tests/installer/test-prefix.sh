@@ -5,6 +5,7 @@
 # portable zip unpacked into C:\Program Files\Qarvo Portable.
 # Usage: test-prefix.sh setup DIR PORTABLE_ZIP | test-prefix.sh cleanup DIR
 set -euo pipefail
+trap 'echo "test-prefix.sh: line $LINENO failed (exit $?)" >&2' ERR
 action=$1
 dir=$2
 source "$(dirname "$0")/../../scripts/wine-session.sh"
