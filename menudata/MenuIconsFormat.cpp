@@ -53,9 +53,7 @@ std::uint64_t MenuIconsKey(const MenuItem* items, std::size_t count) {
     count = std::min(count, static_cast<std::size_t>(menudata::kMaxRecords));
     // FNV-1a over the count, then each path and a NUL after it.
     std::uint64_t key = 14695981039346656037ull;
-    const auto mix = [&key](unsigned char byte) {
-        key = (key ^ byte) * 1099511628211ull;
-    };
+    const auto mix = [&key](unsigned char byte) { key = (key ^ byte) * 1099511628211ull; };
     mix(static_cast<unsigned char>(count));
     for (std::size_t i = 0; i < count; ++i) {
         for (const char c : FieldText(items[i].FilePath)) {
@@ -113,8 +111,8 @@ std::string FormatMenuIcons(const MenuItemList& items, const std::vector<MenuIco
 bool LocateMenuIcons(const void* header, std::size_t headerSize, std::uint64_t fileSize,
                      std::uint64_t key, std::uint32_t count, int sizeIndex,
                      menuicons::Block& block) {
-    if (header == nullptr || headerSize < kHeaderSize || sizeIndex < 0 ||
-        sizeIndex >= kSizeCount || count > menudata::kMaxRecords) {
+    if (header == nullptr || headerSize < kHeaderSize || sizeIndex < 0 || sizeIndex >= kSizeCount ||
+        count > menudata::kMaxRecords) {
         return false;
     }
     const auto* raw = static_cast<const unsigned char*>(header);
