@@ -116,12 +116,22 @@ HRESULT QarvoContextMenu::LoadItems() {
     return S_OK;
 }
 
-STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idCmdFirst, UINT,
-                                                UINT flags) {
+STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idCmdFirst,
+                                                UINT idCmdLast, UINT flags) {
     if (flags & CMF_DEFAULTONLY) {
         return S_OK;
     }
-    const UINT count = static_cast<UINT>(m_items.size());
+    // The shell's range ends at idCmdLast itself: entries past it are left out rather than given
+    // ids that belong to other handlers, and with room for none there is no submenu at all.
+    UINT count = static_cast<UINT>(m_items.size());
+    if (idCmdLast < idCmdFirst) {
+        count = 0;
+    } else if (idCmdLast - idCmdFirst < count) {
+        count = idCmdLast - idCmdFirst + 1;
+    }
+    if (count == 0 && !m_items.empty()) {
+        return S_OK;
+    }
     win32::CMenu popup(::CreatePopupMenu());
     for (UINT i = 0; i < count; ++i) {
         const CItemText title(m_items[i].MenuTitle);

@@ -166,6 +166,21 @@ TEST_F(HandlerTest, SubmenuHoldsOneItemPerRecordInFileOrder) {
         EXPECT_EQ(::GetMenuItemID(sub, i), 100u + i);
     }
     ::DestroyMenu(shellMenu);
+
+    // A range shorter than the list: the entries that fit, never an id past the last offered.
+    const win32::CMenu twoFit(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(twoFit.Get(), 0, 100, 101, CMF_NORMAL), 2);
+    sub = ::GetSubMenu(twoFit.Get(), 0);
+    ASSERT_EQ(::GetMenuItemCount(sub), 2);
+    EXPECT_EQ(MenuText(sub, 1), "Item 1");
+    EXPECT_EQ(::GetMenuItemID(sub, 1), 101u);
+    // No room at all (the last id before the first): no submenu, nothing counted.
+    const win32::CMenu none(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(none.Get(), 0, 100, 99, CMF_NORMAL), S_OK);
+    EXPECT_EQ(::GetMenuItemCount(none.Get()), 0);
+    // The top of the id space: the range's end is inclusive and no id wraps around.
+    const win32::CMenu top(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(top.Get(), 0, 0xFFFFFFFEu, 0xFFFFFFFFu, CMF_NORMAL), 2);
 }
 
 TEST_F(HandlerTest, QueryContextMenuHonoursDefaultOnlyAndNothingElse) {
