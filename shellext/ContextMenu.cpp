@@ -159,7 +159,11 @@ STDMETHODIMP QarvoContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     // unless the caller asked for no UI.
     SHELLEXECUTEINFOA launch = {};
     launch.cbSize = sizeof launch;
-    launch.fMask = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? SEE_MASK_FLAG_NO_UI : 0;
+    // No UI and a synchronous launch, for a host that ends right after this call, as asked.
+    static_assert(CMIC_MASK_FLAG_NO_UI == SEE_MASK_FLAG_NO_UI &&
+                      CMIC_MASK_NOASYNC == SEE_MASK_NOASYNC,
+                  "the caller's flags are the launch's");
+    launch.fMask = info->fMask & (CMIC_MASK_FLAG_NO_UI | CMIC_MASK_NOASYNC);
     launch.hwnd = info->hwnd;
     launch.lpVerb = "open";
     launch.lpFile = path.text;

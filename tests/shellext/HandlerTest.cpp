@@ -1,4 +1,5 @@
 // The built Torlin.dll as the shell uses it: exports, class factory, handler protocol.
+#include "ImportPatch.h"
 #include "MenuData.h"
 #include "TestSupport.h"
 #include "TorlinModule.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -46,6 +48,13 @@ protected:
     TempDir dir;
     TorlinModule dll{dir.Path()};
 };
+
+// What the library last asked ShellExecuteExA for, passed on to the real one.
+std::atomic<ULONG> s_launchMask{0};
+BOOL WINAPI RecordingShellExecuteExA(SHELLEXECUTEINFOA* info) {
+    s_launchMask = info->fMask;
+    return ::ShellExecuteExA(info);
+}
 
 } // namespace
 
@@ -319,6 +328,18 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
 
     info.fMask = CMIC_MASK_FLAG_NO_UI;
     EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+    // The caller's no-UI and synchronous requests reach the launch: a host that ends right
+    // after the call must not lose it.
+    {
+        const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "shell32.dll",
+                                 "ShellExecuteExA",
+                                 reinterpret_cast<void*>(&RecordingShellExecuteExA));
+        ASSERT_TRUE(patch.Patched());
+        info.fMask = CMIC_MASK_FLAG_NO_UI | CMIC_MASK_NOASYNC;
+        EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(s_launchMask.load(), ULONG{SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC});
+    }
 
     // Otherwise the system's message about it appears over the caller's window.
     struct Watch {
