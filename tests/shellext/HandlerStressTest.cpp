@@ -172,6 +172,22 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
                      menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, help, sizeof help) == S_OK &&
                      std::strcmp(help, "Custom menu") == 0;
             }
+            // Windows 11's command beside it: the root and its three subcommands.
+            ComPtr<IExplorerCommand> command;
+            ComPtr<IEnumExplorerCommand> entries;
+            EXPCMDSTATE state = ECS_HIDDEN;
+            if (ok && factory->LockServer(TRUE) == S_OK) {
+                ok = dll.CreateCommand(IID_PPV_ARGS(&command)) == S_OK &&
+                     command->GetState(nullptr, TRUE, &state) == S_OK && state == ECS_ENABLED &&
+                     command->EnumSubCommands(&entries) == S_OK;
+                ComPtr<IExplorerCommand> entry[4]; // one pointer each, side by side
+                ULONG fetched = 0;
+                ok = ok && entries->Next(4, entry[0].GetAddressOf(), &fetched) == S_FALSE &&
+                     fetched == 3;
+                ok = factory->LockServer(FALSE) == S_OK && ok;
+            }
+            entries.Reset();
+            command.Reset();
             menu.Reset();
             init.Reset();
             if (factory) {
