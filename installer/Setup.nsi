@@ -20,6 +20,7 @@ AllowSkipFiles off
 !include FileFunc.nsh
 !include MUI2.nsh
 !include "${DELIVERABLES}"
+!include "Win11Package.nsh"
 
 ; A signed release (installer/package.py passes SIGN): the uninstaller is signed as the compiler
 ; writes it, then the installer.
@@ -116,6 +117,7 @@ FunctionEnd
 
 Section "Install"
     SetOutPath "$INSTDIR"
+    Call Win11PackageRemove
     Call MoveAsideLoadedHandler
     ; The editor's Config.xml, Config.xml.bak and menu.dat are not part of the package, so an
     ; upgrade leaves them as they are.
@@ -136,6 +138,8 @@ Section "Install"
         Abort
     ${EndIf}
 
+    Call Win11PackageInstall
+
     ; The editor starts in its own folder.
     SetOutPath "$INSTDIR"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EDITOR}" "" "$INSTDIR\${EDITOR}" 0 \
@@ -143,6 +147,7 @@ Section "Install"
 SectionEnd
 
 Section "Uninstall"
+    Call un.Win11PackageRemove
     ; Unregistered first: Explorer then stops loading the handler.
     ClearErrors
     ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\${HANDLER}"' $0
