@@ -101,6 +101,17 @@ MenuItemList SampleItems(int n) {
     return items;
 }
 
+std::vector<MenuIconSet> SampleIcons(std::size_t n) {
+    std::vector<MenuIconSet> icons(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (int k = 0; k < menuicons::kSizeCount; ++k) {
+            const std::uint32_t side = menuicons::kSizes[k];
+            icons[i].Pixels[k].assign(side * side, SampleIconPixel(i, k));
+        }
+    }
+    return icons;
+}
+
 bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](const MenuItem& x, const MenuItem& y) {

@@ -1,12 +1,15 @@
 // Small helpers shared by the test programs.
 #pragma once
 
+#include "MenuIcons.h"
 #include "MenuItem.h"
 #include "Owners.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -55,6 +58,11 @@ bool WaitForFile(const std::string& path, DWORD timeoutMs);
 
 // n entries "Item i" -> "C:\Files\item<i>.txt".
 MenuItemList SampleItems(int n);
+// Icons for n entries: every pixel of entry i at size k is SampleIconPixel(i, k), opaque.
+std::vector<MenuIconSet> SampleIcons(std::size_t n);
+constexpr std::uint32_t SampleIconPixel(std::size_t entry, int sizeIndex) {
+    return 0xFF000000u | static_cast<std::uint32_t>(entry) << 8 | menuicons::kSizes[sizeIndex];
+}
 // Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
 bool SameEntries(const MenuItemList& a, const MenuItemList& b);
 

@@ -278,13 +278,7 @@ TEST(ReadMenuData, DamagedFilesNeverYieldRecordsThatAreNotThere) {
 // list of paths it was made for (titles play no part), and each screen size picks its icon.
 TEST(MenuIcons, AFileServesOnlyTheListItWasMadeFor) {
     MenuItemList items = SampleItems(3);
-    std::vector<MenuIconSet> icons(items.size());
-    for (std::size_t i = 0; i < icons.size(); ++i) {
-        for (int k = 0; k < menuicons::kSizeCount; ++k) {
-            const std::uint32_t side = menuicons::kSizes[k];
-            icons[i].Pixels[k].assign(side * side, 0xFF000000u | (i << 8) | side);
-        }
-    }
+    const std::vector<MenuIconSet> icons = testing_support::SampleIcons(items.size());
     const std::string image = FormatMenuIcons(items, icons);
     const auto locate = [&image](const MenuItemList& list, int k, menuicons::Block& block) {
         return LocateMenuIcons(image.data(), image.size(), image.size(),
@@ -294,10 +288,9 @@ TEST(MenuIcons, AFileServesOnlyTheListItWasMadeFor) {
     for (int k = 0; k < menuicons::kSizeCount; ++k) {
         menuicons::Block block{};
         ASSERT_TRUE(locate(items, k, block)) << "size " << menuicons::kSizes[k];
-        const std::uint32_t side = menuicons::kSizes[k];
         std::uint32_t lastOfEntry2 = 0;
         std::memcpy(&lastOfEntry2, image.data() + block.Offset + block.Bytes - 4, 4);
-        EXPECT_EQ(lastOfEntry2, 0xFF000000u | (2u << 8) | side);
+        EXPECT_EQ(lastOfEntry2, testing_support::SampleIconPixel(2, k));
     }
 
     menuicons::Block block{};

@@ -2,6 +2,7 @@
 #include "AnsiText.h"
 #include "ImportPatch.h"
 #include "MenuData.h"
+#include "MenuIcons.h"
 #include "ShellHost.h"
 #include "TestSupport.h"
 #include "TorlinModule.h"
@@ -9,10 +10,14 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <thread>
+#include <vector>
 
 using Microsoft::WRL::ComPtr;
 using testing_support::TempDir;
@@ -92,6 +97,23 @@ std::atomic<ULONG> s_launchMask{0};
 BOOL WINAPI RecordingShellExecuteExA(SHELLEXECUTEINFOA* info) {
     s_launchMask = info->fMask;
     return ::ShellExecuteExA(info);
+}
+
+// The bitmap that item pos of a menu shows; null for none.
+HBITMAP ItemBitmap(HMENU menu, UINT pos) {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    ::GetMenuItemInfoA(menu, pos, TRUE, &item);
+    return item.hbmpItem;
+}
+
+// Which of the icon file's sizes is the small icon at the DPI this run was started at.
+int IconSizeOfThisRun() {
+    const char* dpi = std::getenv("QARVO_TEST_DPI");
+    const int runAt = dpi != nullptr ? std::atoi(dpi) : USER_DEFAULT_SCREEN_DPI;
+    return MenuIconSizeIndex(
+        static_cast<std::uint32_t>(::MulDiv(16, runAt, USER_DEFAULT_SCREEN_DPI)));
 }
 
 } // namespace
@@ -210,6 +232,10 @@ TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
         if (!items.empty()) {
             items[0] = MakeMenuItem("Caf\xe9 & notes", "C:\\notes.txt"); // a code-page letter
         }
+        if (items.size() > 2) {
+            items[1] = MakeMenuItem("help", "C:\\Docs\\guide.chm"); // a type with its own icon
+            items[2] = MakeMenuItem("share", "\\\\server\\share\\tool.exe");
+        }
         if (c.entries >= 0) {
             dll.WriteMenu(items);
         } else if (c.entries == -2) {
@@ -219,6 +245,7 @@ TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
         ASSERT_EQ(host.Attach(root.Get(), dll.Path()), S_OK);
         const CommandNode& menu = host.Root();
         EXPECT_EQ(menu.title, L"Qarvo Context Menu");
+        EXPECT_EQ(menu.icon, win32::ToWide(dir.File("Menu.exe") + ",0")) << "the product's icon";
         EXPECT_EQ(menu.flags, EXPCMDFLAGS{ECF_HASSUBCOMMANDS});
         EXPECT_EQ(menu.fastState, E_PENDING) << "the list is on disk";
         EXPECT_EQ(menu.slowState, S_OK);
@@ -231,6 +258,16 @@ TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
             continue;
         }
         ASSERT_EQ(menu.children.size(), items.size());
+        // A type's icon as the system registers it; a network path never touched: the generic
+        // icon, as the system names it.
+        SHSTOCKICONINFO generic = {};
+        generic.cbSize = sizeof generic;
+        ASSERT_EQ(::SHGetStockIconInfo(SIID_DOCNOASSOC, SHGSI_ICONLOCATION, &generic), S_OK);
+        const std::wstring genericIcon = generic.szPath + (L"," + std::to_wstring(generic.iIcon));
+        if (items.size() > 2) {
+            EXPECT_EQ(menu.children[1].icon, L"C:\\windows\\hh.exe,0");
+            EXPECT_EQ(menu.children[2].icon, genericIcon);
+        }
         for (std::size_t i = 0; i < items.size(); ++i) {
             const CommandNode& entry = menu.children[i];
             EXPECT_EQ(entry.title, win32::ToWide(std::string(FieldText(items[i].MenuTitle)))) << i;
@@ -468,6 +505,113 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
     EXPECT_TRUE(command.seen);
     EXPECT_EQ(command.owner, host.SiteWindow());
     EXPECT_EQ(s_launchMask.load(), ULONG{SEE_MASK_NOASYNC});
+}
+
+TEST(HandlerIcons, EachEntryShowsItsIconMadeOnceFromAFileMadeForItsListAndFreedWithTheLibrary) {
+    testing_support::TempDir dir;
+    std::vector<HBITMAP> current;
+    {
+        TorlinModule dll(dir.Path());
+        ASSERT_TRUE(dll.Loaded());
+        // One menu of list through a new handler (kept in *handler when asked): its bitmaps.
+        const auto menuBitmaps = [&dll](const MenuItemList& list,
+                                        ComPtr<IContextMenu>* handler = nullptr) {
+            dll.WriteMenu(list);
+            ComPtr<IShellExtInit> init;
+            ComPtr<IContextMenu> menu;
+            EXPECT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+            EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+            EXPECT_EQ(init.As(&menu), S_OK);
+            const win32::CMenu shellMenu(::CreatePopupMenu());
+            EXPECT_EQ(menu->QueryContextMenu(shellMenu.Get(), 0, 1, 0x7fff, CMF_NORMAL),
+                      static_cast<HRESULT>(list.size()));
+            std::vector<HBITMAP> bitmaps;
+            for (UINT i = 0; i < list.size(); ++i) {
+                bitmaps.push_back(ItemBitmap(::GetSubMenu(shellMenu.Get(), 0), i));
+            }
+            if (handler != nullptr) {
+                *handler = menu;
+            }
+            return bitmaps;
+        };
+        const std::vector<HBITMAP> plain(menudata::kMaxRecords, nullptr);
+        const MenuItemList items = testing_support::SampleItems(menudata::kMaxRecords);
+
+        // A missing file is looked for again after a second, not at every menu.
+        EXPECT_EQ(menuBitmaps(items), plain);
+        dll.WriteIcons(items);
+        EXPECT_EQ(menuBitmaps(items), plain);
+        ::Sleep(1100);
+        ComPtr<IContextMenu> first;
+        const std::vector<HBITMAP> shown = menuBitmaps(items, &first);
+        const int k = IconSizeOfThisRun();
+        const LONG side = static_cast<LONG>(menuicons::kSizes[k]);
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            DIBSECTION dib = {};
+            ASSERT_EQ(::GetObjectA(shown[i], sizeof dib, &dib), static_cast<int>(sizeof dib)) << i;
+            EXPECT_EQ(dib.dsBm.bmBitsPixel, 32) << i;
+            EXPECT_EQ(dib.dsBm.bmWidth, side) << i;
+            EXPECT_EQ(dib.dsBm.bmHeight, side) << i;
+            const auto* pixels = static_cast<const std::uint32_t*>(dib.dsBm.bmBits);
+            EXPECT_EQ(pixels[0], testing_support::SampleIconPixel(i, k)) << i;
+            EXPECT_EQ(pixels[side * side - 1], testing_support::SampleIconPixel(i, k)) << i;
+        }
+        EXPECT_EQ(menuBitmaps(items), shown) << "made once, shown by every menu of the list";
+
+        // Damaged, cut, newer or made for another list: plain items. Each for a list of its own,
+        // so the file is read.
+        const std::string stale = testing_support::ReadFileBytes(dll.MenuIconsPath());
+        const char* faults[] = {"empty", "header only", "cut", "long", "magic", "version", "stale"};
+        for (std::size_t f = 0; f < std::size(faults); ++f) {
+            SCOPED_TRACE(faults[f]);
+            MenuItemList list = items;
+            AssignField(list[0].FilePath, "C:\\Files\\" + std::string(faults[f]) + ".txt");
+            std::string image = FormatMenuIcons(list, testing_support::SampleIcons(list.size()));
+            switch (f) {
+            case 0:
+                image.clear();
+                break;
+            case 1:
+                image.resize(menuicons::kHeaderSize);
+                break;
+            case 2:
+                image.pop_back();
+                break;
+            case 3:
+                image.push_back('\0');
+                break;
+            case 4:
+                image[0] ^= 1;
+                break;
+            case 5:
+                image[8] = 2;
+                break;
+            default:
+                image = stale;
+                break;
+            }
+            ASSERT_TRUE(testing_support::WriteFileBytes(dll.MenuIconsPath(), image));
+            EXPECT_EQ(menuBitmaps(list), plain);
+        }
+
+        // Another list replaces the cached one; its bitmaps stay while a menu that shows them
+        // lives, and go with it.
+        MenuItemList other = items;
+        AssignField(other[0].FilePath, "C:\\Files\\other.txt");
+        dll.WriteIcons(other);
+        current = menuBitmaps(other);
+        EXPECT_NE(current, plain);
+        EXPECT_EQ(::GetObjectType(shown[0]), static_cast<DWORD>(OBJ_BITMAP));
+        first.Reset();
+        for (HBITMAP bitmap : shown) {
+            EXPECT_EQ(::GetObjectType(bitmap), 0u);
+        }
+        EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+    }
+    // Unloading the library frees the bitmaps it still kept.
+    for (HBITMAP bitmap : current) {
+        EXPECT_EQ(::GetObjectType(bitmap), 0u);
+    }
 }
 
 TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {
