@@ -105,6 +105,15 @@ using CFont = CGdiObject<HFONT>;
 using CBrush = CGdiObject<HBRUSH>;
 using CBitmap = CGdiObject<HBITMAP>;
 
+// An icon made by LoadImage or CreateIcon* (not a shared one from LoadIcon).
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DestroyIcon(h); }
+};
+using CIcon = CUnique<IconTraits>;
+
 // A memory device context.
 struct MemoryDcTraits {
     using Handle = HDC;
@@ -122,6 +131,15 @@ struct WindowTraits {
     static void Close(Handle h) { ::DestroyWindow(h); }
 };
 using CWindow = CUnique<WindowTraits>;
+
+// Memory of COM's task allocator (an item id list from the shell, say).
+struct CoTaskMemTraits {
+    using Handle = void*;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::CoTaskMemFree(h); }
+};
+using CCoTaskMem = CUnique<CoTaskMemTraits>;
 
 struct BstrTraits {
     using Handle = BSTR;

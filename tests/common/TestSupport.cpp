@@ -112,6 +112,21 @@ std::vector<MenuIconSet> SampleIcons(std::size_t n) {
     return icons;
 }
 
+HBITMAP MenuItemBitmap(HMENU menu, UINT pos) {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    ::GetMenuItemInfoA(menu, pos, TRUE, &item);
+    return item.hbmpItem;
+}
+
+int IconSizeOfThisRun() {
+    const char* dpi = std::getenv("QARVO_TEST_DPI");
+    const int runAt = dpi != nullptr ? std::atoi(dpi) : USER_DEFAULT_SCREEN_DPI;
+    return MenuIconSizeIndex(
+        static_cast<std::uint32_t>(::MulDiv(16, runAt, USER_DEFAULT_SCREEN_DPI)));
+}
+
 bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](const MenuItem& x, const MenuItem& y) {

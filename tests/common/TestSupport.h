@@ -63,6 +63,11 @@ std::vector<MenuIconSet> SampleIcons(std::size_t n);
 constexpr std::uint32_t SampleIconPixel(std::size_t entry, int sizeIndex) {
     return 0xFF000000u | static_cast<std::uint32_t>(entry) << 8 | menuicons::kSizes[sizeIndex];
 }
+// The bitmap that item pos of a menu shows; null for none.
+HBITMAP MenuItemBitmap(HMENU menu, UINT pos);
+// Which of the icon file's sizes is the small icon at the DPI this run was started at
+// (QARVO_TEST_DPI, or 96).
+int IconSizeOfThisRun();
 // Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
 bool SameEntries(const MenuItemList& a, const MenuItemList& b);
 

@@ -1,13 +1,17 @@
 // The main dialog in this process: list, adding through the real file dialog, duplicates,
 // tracking, deleting, closing.
+#include "AnsiText.h"
 #include "CmdLineSplitter.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
 #include "DlgMsgbx.h"
 #include "EditorFixture.h"
+#include "EntryIcons.h"
+#include "ImportPatch.h"
 #include "MenuData.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <new>
@@ -25,6 +29,23 @@ MenuItemList TwoItems() {
 bool QuitPosted() {
     MSG msg;
     return ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+// A network path that does not answer: the shell's parse of it does not come back until the
+// test lets it. Every other path is parsed as usual.
+constexpr char kStuckPath[] = "\\\\stuck\\share\\tool.exe";
+std::atomic<bool> s_answer{false};
+// The slot through which the editor calls the shell's parse, bound at the first call.
+extern "C" void* __imp_SHParseDisplayName;
+HRESULT WINAPI StuckParse(PCWSTR name, IBindCtx* bind, PIDLIST_ABSOLUTE* item, SFGAOF ask,
+                          SFGAOF* attributes) {
+    using ParseFn = decltype(&::SHParseDisplayName);
+    static const auto s_parse = reinterpret_cast<ParseFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::LoadLibraryA("shell32.dll"), "SHParseDisplayName")));
+    while (win32::ToWide(kStuckPath) == name && !s_answer) {
+        ::Sleep(10);
+    }
+    return s_parse(name, bind, item, ask, attributes);
 }
 
 } // namespace
@@ -477,4 +498,23 @@ TEST_F(MainDlgTest, ClickSentFromOutsideEndsTheMessageBox) {
     ended = true;
     driver.join();
     EXPECT_FALSE(rescued) << "the modal loop did not notice the sent click";
+}
+
+TEST(EntryIcons, ATargetThatDoesNotAnswerGetsTheGenericIconOnceItsTimeIsUp) {
+    const CImportPatch patch(&__imp_SHParseDisplayName, reinterpret_cast<void*>(&StuckParse));
+    // A document whose type has an icon of its own, and a file that is not there.
+    const MenuItemList items = {MakeMenuItem("stuck", kStuckPath),
+                                MakeMenuItem("help", testing_support::BinFolder() + "\\Menu.chm"),
+                                MakeMenuItem("gone", "C:\\Files\\gone.txt")};
+    CEntryIcons icons;
+    const std::vector<MenuIconSet> collected = icons.Collect(items);
+    EXPECT_EQ(icons.Ready(kStuckPath), nullptr) << "still waiting for the network";
+    ASSERT_EQ(collected.size(), 3u);
+    for (int k = 0; k < menuicons::kSizeCount; ++k) {
+        EXPECT_EQ(collected[0].Pixels[k], GenericIcons().Pixels[k]) << k;
+        EXPECT_NE(collected[1].Pixels[k], GenericIcons().Pixels[k]) << k;
+        EXPECT_EQ(collected[2].Pixels[k], GenericIcons().Pixels[k]) << k;
+    }
+    s_answer = true;
+    EXPECT_TRUE(ui::WaitUntil([&] { return icons.Ready(kStuckPath) != nullptr; }));
 }

@@ -169,12 +169,8 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
             if (ok) {
                 const win32::CMenu shellMenu(::CreatePopupMenu());
                 char help[32] = {};
-                MENUITEMINFOA icon = {};
-                icon.cbSize = sizeof icon;
-                icon.fMask = MIIM_BITMAP;
                 ok = menu->QueryContextMenu(shellMenu.Get(), 0, 1, 0x7fff, CMF_NORMAL) == 3 &&
-                     ::GetMenuItemInfoA(::GetSubMenu(shellMenu.Get(), 0), 2, TRUE, &icon) &&
-                     icon.hbmpItem != nullptr &&
+                     testing_support::MenuItemBitmap(::GetSubMenu(shellMenu.Get(), 0), 2) &&
                      menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, help, sizeof help) == S_OK &&
                      std::strcmp(help, "Custom menu") == 0;
             }

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -97,23 +96,6 @@ std::atomic<ULONG> s_launchMask{0};
 BOOL WINAPI RecordingShellExecuteExA(SHELLEXECUTEINFOA* info) {
     s_launchMask = info->fMask;
     return ::ShellExecuteExA(info);
-}
-
-// The bitmap that item pos of a menu shows; null for none.
-HBITMAP ItemBitmap(HMENU menu, UINT pos) {
-    MENUITEMINFOA item = {};
-    item.cbSize = sizeof item;
-    item.fMask = MIIM_BITMAP;
-    ::GetMenuItemInfoA(menu, pos, TRUE, &item);
-    return item.hbmpItem;
-}
-
-// Which of the icon file's sizes is the small icon at the DPI this run was started at.
-int IconSizeOfThisRun() {
-    const char* dpi = std::getenv("QARVO_TEST_DPI");
-    const int runAt = dpi != nullptr ? std::atoi(dpi) : USER_DEFAULT_SCREEN_DPI;
-    return MenuIconSizeIndex(
-        static_cast<std::uint32_t>(::MulDiv(16, runAt, USER_DEFAULT_SCREEN_DPI)));
 }
 
 } // namespace
@@ -527,7 +509,8 @@ TEST(HandlerIcons, EachEntryShowsItsIconMadeOnceFromAFileMadeForItsListAndFreedW
                       static_cast<HRESULT>(list.size()));
             std::vector<HBITMAP> bitmaps;
             for (UINT i = 0; i < list.size(); ++i) {
-                bitmaps.push_back(ItemBitmap(::GetSubMenu(shellMenu.Get(), 0), i));
+                bitmaps.push_back(
+                    testing_support::MenuItemBitmap(::GetSubMenu(shellMenu.Get(), 0), i));
             }
             if (handler != nullptr) {
                 *handler = menu;
@@ -544,7 +527,7 @@ TEST(HandlerIcons, EachEntryShowsItsIconMadeOnceFromAFileMadeForItsListAndFreedW
         ::Sleep(1100);
         ComPtr<IContextMenu> first;
         const std::vector<HBITMAP> shown = menuBitmaps(items, &first);
-        const int k = IconSizeOfThisRun();
+        const int k = testing_support::IconSizeOfThisRun();
         const LONG side = static_cast<LONG>(menuicons::kSizes[k]);
         for (std::size_t i = 0; i < shown.size(); ++i) {
             DIBSECTION dib = {};
