@@ -286,24 +286,36 @@ TEST_F(EditorProcessTest, QuotedProgramPathWithSpaces) {
 }
 
 TEST_F(EditorProcessTest, FailedSavesAtExitAreReported) {
-    // Both files are folders: neither can be written.
-    ASSERT_TRUE(::CreateDirectoryA(dir.File("Config.xml").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryA(dir.File("menu.dat").c_str(), nullptr));
-    EditorProcess editor(dir.Path());
-    HWND main = editor.WaitForMainWindow();
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(AddThroughFileDialog(main, dir.File("notes.txt")));
-    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    // Files that are folders cannot be written. Icons that could not be saved are told of only
+    // when the menu itself was.
+    const struct {
+        std::vector<const char*> folders, reports;
+    } cases[] = {{{"Config.xml", "menu.icons", "menu.dat"}, {"Config.xml", "menu.dat"}},
+                 {{"menu.icons"}, {"menu.icons"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folders.size());
+        for (const char* folder : c.folders) {
+            ASSERT_TRUE(::CreateDirectoryA(dir.File(folder).c_str(), nullptr));
+        }
+        EditorProcess editor(dir.Path());
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(AddThroughFileDialog(main, dir.File("notes.txt")));
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
 
-    for (const char* file : {"Config.xml", "menu.dat"}) {
-        HWND box = editor.WaitForErrorBox();
-        ASSERT_NE(box, nullptr) << file;
-        EXPECT_FALSE(::IsWindow(main)) << "reported once the main window is gone";
-        EXPECT_NE(ChildTexts(box).find(dir.File(file)), std::string::npos) << ChildTexts(box);
-        ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        ui::WaitUntil([&] { return !::IsWindow(box); });
+        for (const char* file : c.reports) {
+            HWND box = editor.WaitForErrorBox();
+            ASSERT_NE(box, nullptr) << file;
+            EXPECT_FALSE(::IsWindow(main)) << "reported once the main window is gone";
+            EXPECT_NE(ChildTexts(box).find(dir.File(file)), std::string::npos) << ChildTexts(box);
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            ui::WaitUntil([&] { return !::IsWindow(box); });
+        }
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+        for (const char* folder : c.folders) {
+            ::RemoveDirectoryA(dir.File(folder).c_str());
+        }
     }
-    EXPECT_EQ(editor.WaitForExit(), 0u);
 }
 
 TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
