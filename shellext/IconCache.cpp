@@ -7,6 +7,8 @@
 #include <windowsx.h>
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <new>
 
 struct CIconSet {
@@ -115,6 +117,16 @@ CIconSet* LoadSet(std::uint64_t key, std::uint32_t count, int sizeIndex) {
                          sizeIndex, block)) {
         return nullptr;
     }
+    // The block in one read, from where the header said: a read at an offset given with the
+    // read itself costs a round trip to the server under Wine.
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(block.Offset);
+    const std::unique_ptr<unsigned char[]> pixels(new (std::nothrow) unsigned char[block.Bytes]);
+    if (!pixels || !::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file.Get(), pixels.get(), static_cast<DWORD>(block.Bytes), &got, nullptr) ||
+        got != block.Bytes) {
+        return nullptr;
+    }
     CIconSet* set = new (std::nothrow) CIconSet{};
     if (set == nullptr) {
         return nullptr;
@@ -133,15 +145,11 @@ CIconSet* LoadSet(std::uint64_t key, std::uint32_t count, int sizeIndex) {
     for (std::uint32_t i = 0; i < count; ++i) {
         void* bits = nullptr;
         set->bitmaps[i] = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        const std::uint64_t at = block.Offset + std::uint64_t{i} * bytes;
-        OVERLAPPED where = {};
-        where.Offset = static_cast<DWORD>(at);
-        where.OffsetHigh = static_cast<DWORD>(at >> 32);
-        if (set->bitmaps[i] == nullptr || !::ReadFile(file.Get(), bits, bytes, &got, &where) ||
-            got != bytes) {
+        if (set->bitmaps[i] == nullptr) {
             FreeSet(set);
             return nullptr;
         }
+        std::memcpy(bits, pixels.get() + std::size_t{i} * bytes, bytes);
     }
     return set;
 }
