@@ -488,6 +488,9 @@ void CMainDlg::OnCaptureChanged() {
     Default();
 }
 
+// Files dropped from Explorer (the window carries WS_EX_ACCEPTFILES). Running as administrator
+// the editor leaves the message filter as Windows sets it: opened to drops from programs of
+// lower rights, any program of the user could slip paths into an administrator's list.
 void CMainDlg::OnDropFiles(HDROP dropped) {
     std::vector<std::wstring> paths;
     {
