@@ -1,5 +1,5 @@
-// The main dialog in this process: list, adding through the real file dialog, duplicates,
-// tracking, deleting, closing.
+// The main dialog in this process: list, adding through the real file dialog and by dropping,
+// duplicates and other refusals, tracking, renaming, moving, deleting, closing.
 #include "CmdLineSplitter.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
