@@ -165,12 +165,15 @@ std::string UnixPath(const std::string& windowsPath) {
 
 int UnixProcessOf(const std::string& programPath) {
     // A Wine process's first argument is its Windows path. The shell is not waited for by
-    // Wine, so its answer appears in one step when it is complete.
+    // Wine, so its answer appears in one step when it is complete. The shell's own read (which
+    // drops the NULs between the arguments) picks the candidates: splitting every process's
+    // arguments with two more programs took longer than the wait below on a busy machine.
     TempDir dir;
     const std::string out = dir.File("pid");
-    RunShell(R"(n=0; for p in /proc/[0-9]*; do )"
-             R"(a=$(tr '\0' '\n' < $p/cmdline 2>/dev/null | head -n 1); )"
-             R"([ "$a" = "$1" ] && n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")",
+    RunShell(R"(n=0; for p in /proc/[0-9]*; do a=; IFS= read -r a < $p/cmdline 2>/dev/null; )"
+             R"(case $a in "$1"*) a=$(tr '\0' '\n' < $p/cmdline 2>/dev/null | head -n 1); )"
+             R"([ "$a" = "$1" ] && n=${p#/proc/};; esac; done; )"
+             R"(echo $n > "$2.new"; mv "$2.new" "$2")",
              {programPath, UnixPath(out)});
     WaitForFile(out, 10000);
     return std::atoi(ReadFileBytes(out).c_str());
