@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <shellapi.h>
 
 namespace win32 {
 
@@ -140,6 +141,15 @@ struct CoTaskMemTraits {
     static void Close(Handle h) { ::CoTaskMemFree(h); }
 };
 using CCoTaskMem = CUnique<CoTaskMemTraits>;
+
+// Files dropped on a window (WM_DROPFILES): released once read.
+struct DropTraits {
+    using Handle = HDROP;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DragFinish(h); }
+};
+using CDrop = CUnique<DropTraits>;
 
 struct BstrTraits {
     using Handle = BSTR;

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 DWORD WindowProcess(HWND hwnd);
 // The texts of a window's children, to read a system message box.
@@ -16,6 +17,9 @@ int RowCount(HWND mainWindow);
 void PressButton(HWND dialog, int id);
 // Adds path through the editor's real file dialog: true once the new row is there.
 bool AddThroughFileDialog(HWND mainWindow, const std::string& path);
+// Adds the named files of folder, chosen all at once: true once their rows are there.
+bool AddThroughFileDialog(HWND mainWindow, const std::string& folder,
+                          const std::vector<std::string>& names);
 // Writes a configuration of these entries into folder with the editor's own code, as a previous
 // run would have.
 bool SaveListAsEditor(const std::string& folder, const MenuItemList& items, int col0Width = 150);
@@ -44,6 +48,9 @@ public:
     // Waits for count system message boxes one after another, presses OK on each and returns
     // their texts; stops early when one does not come.
     std::string AcknowledgeErrorBoxes(int count) const;
+    // Drops paths on the main window as Explorer does, from inside the editor's process (a
+    // small library loaded there). True once the library is loaded; the drop follows.
+    bool DropFiles(const std::vector<std::string>& paths) const;
     // The exit code, or 259 (still active) when it did not end in time.
     DWORD WaitForExit(DWORD timeoutMs = 20000) const;
 
