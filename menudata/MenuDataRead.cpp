@@ -1,5 +1,6 @@
-// The extension's side of menu.dat: reading the file.
+// The extension's side of menu.dat and menu.icons: reading the files.
 #include "MenuData.h"
+#include "MenuIcons.h"
 #include "Owners.h"
 
 int ReadMenuData(const char* path, MenuItemList& items) {
@@ -26,4 +27,14 @@ int ReadMenuData(const char* path, MenuItemList& items) {
     }
     ParseMenuData(raw, got, items);
     return 1;
+}
+
+bool LocateMenuIconsInFile(void* file, std::uint64_t key, std::uint32_t count, int sizeIndex,
+                           menuicons::Block& block) {
+    unsigned char header[menuicons::kHeaderSize];
+    DWORD got = 0;
+    LARGE_INTEGER size = {};
+    return ::ReadFile(file, header, sizeof header, &got, nullptr) && ::GetFileSizeEx(file, &size) &&
+           LocateMenuIcons(header, got, static_cast<std::uint64_t>(size.QuadPart), key, count,
+                           sizeIndex, block);
 }

@@ -60,3 +60,8 @@ std::string FormatMenuIcons(const MenuItemList& items, const std::vector<MenuIco
 bool LocateMenuIcons(const void* header, std::size_t headerSize, std::uint64_t fileSize,
                      std::uint64_t key, std::uint32_t count, int sizeIndex,
                      menuicons::Block& block);
+
+// LocateMenuIcons for an open file (a HANDLE with read access, at its start): reads the header
+// and asks the file's size. Defined with the file readers.
+bool LocateMenuIconsInFile(void* file, std::uint64_t key, std::uint32_t count, int sizeIndex,
+                           menuicons::Block& block);

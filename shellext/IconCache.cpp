@@ -31,6 +31,7 @@ CIconSet* s_sets[menuicons::kSizeCount];
 struct Miss {
     std::uint64_t key;
     DWORD tick;
+    bool recent;
 };
 Miss s_misses[menuicons::kSizeCount];
 // The menu's DPI as last found, and when; the system's calls for it, looked up once.
@@ -107,18 +108,13 @@ CIconSet* LoadSet(std::uint64_t key, std::uint32_t count, int sizeIndex) {
     const win32::CHandle file(
         ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    unsigned char header[menuicons::kHeaderSize];
-    DWORD got = 0;
-    LARGE_INTEGER size = {};
     menuicons::Block block = {};
-    if (!file.Valid() || !::ReadFile(file.Get(), header, sizeof header, &got, nullptr) ||
-        !::GetFileSizeEx(file.Get(), &size) ||
-        !LocateMenuIcons(header, got, static_cast<std::uint64_t>(size.QuadPart), key, count,
-                         sizeIndex, block)) {
+    if (!file.Valid() || !LocateMenuIconsInFile(file.Get(), key, count, sizeIndex, block)) {
         return nullptr;
     }
     // The block in one read, from where the header said: a read at an offset given with the
     // read itself costs a round trip to the server under Wine.
+    DWORD got = 0;
     LARGE_INTEGER at = {};
     at.QuadPart = static_cast<LONGLONG>(block.Offset);
     const std::unique_ptr<unsigned char[]> pixels(new (std::nothrow) unsigned char[block.Bytes]);
@@ -170,13 +166,13 @@ CIconSet* AcquireMenuIcons(const MenuItemList& items) {
     if (set == nullptr || set->key != key || set->count != count) {
         Miss& miss = s_misses[k];
         set = nullptr;
-        if (miss.tick == 0 || miss.key != key || now - miss.tick >= kRecheckMs) {
+        if (!miss.recent || miss.key != key || now - miss.tick >= kRecheckMs) {
             set = LoadSet(key, count, k);
             if (set != nullptr) {
                 ReleaseMenuIcons(current); // menus that show the old set hold it still
                 current = set;
             } else {
-                miss = {key, now | 1};
+                miss = {key, now, true};
             }
         }
     }

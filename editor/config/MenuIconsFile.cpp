@@ -8,17 +8,11 @@
 bool MenuIconsMatch(const std::string& path, const MenuItemList& items) {
     const win32::CHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    unsigned char header[menuicons::kHeaderSize];
-    DWORD got = 0;
-    LARGE_INTEGER size = {};
     const std::size_t count =
         std::min(items.size(), static_cast<std::size_t>(menudata::kMaxRecords));
     menuicons::Block block = {};
-    return file.Valid() && ::ReadFile(file.Get(), header, sizeof header, &got, nullptr) &&
-           ::GetFileSizeEx(file.Get(), &size) &&
-           LocateMenuIcons(header, got, static_cast<std::uint64_t>(size.QuadPart),
-                           MenuIconsKey(items.data(), count), static_cast<std::uint32_t>(count), 0,
-                           block);
+    return file.Valid() && LocateMenuIconsInFile(file.Get(), MenuIconsKey(items.data(), count),
+                                                 static_cast<std::uint32_t>(count), 0, block);
 }
 
 HRESULT WriteMenuIcons(const std::string& path, const MenuItemList& items,

@@ -91,6 +91,12 @@ template <class Launch> Explained ExplainedOver(Launch launch) {
     return watch;
 }
 
+// The library's clock, as the test sets it.
+std::atomic<DWORD> s_clock{0};
+DWORD WINAPI TestClock() {
+    return s_clock;
+}
+
 // What the library last asked ShellExecuteExA for, passed on to the real one.
 std::atomic<ULONG> s_launchMask{0};
 BOOL WINAPI RecordingShellExecuteExA(SHELLEXECUTEINFOA* info) {
@@ -520,11 +526,17 @@ TEST(HandlerIcons, EachEntryShowsItsIconMadeOnceFromAFileMadeForItsListAndFreedW
         const std::vector<HBITMAP> plain(menudata::kMaxRecords, nullptr);
         const MenuItemList items = testing_support::SampleItems(menudata::kMaxRecords);
 
-        // A missing file is looked for again after a second, not at every menu.
+        // A missing file is looked for again after a second, not at every menu: the library's
+        // clock is the test's.
+        const CImportPatch clock(::GetModuleHandleA(dll.Path().c_str()), "kernel32.dll",
+                                 "GetTickCount", reinterpret_cast<void*>(&TestClock));
+        ASSERT_TRUE(clock.Patched());
+        s_clock = 5000;
         EXPECT_EQ(menuBitmaps(items), plain);
         dll.WriteIcons(items);
+        s_clock += 999;
         EXPECT_EQ(menuBitmaps(items), plain);
-        ::Sleep(1100);
+        s_clock += 1;
         ComPtr<IContextMenu> first;
         const std::vector<HBITMAP> shown = menuBitmaps(items, &first);
         const int k = testing_support::IconSizeOfThisRun();
