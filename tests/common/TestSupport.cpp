@@ -1,10 +1,14 @@
 #include "TestSupport.h"
 #include "AnsiText.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -92,6 +96,33 @@ bool CreateRegKey(HKEY root, const std::string& path) {
                              key.Receive(), nullptr) == ERROR_SUCCESS;
 }
 
+CSecurityDescriptor::CSecurityDescriptor(const char* sddl) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &m_sd,
+                                                                nullptr)) {
+        m_sd = nullptr;
+    }
+}
+
+CSecurityDescriptor::~CSecurityDescriptor() {
+    ::LocalFree(m_sd);
+}
+
+bool CSecurityDescriptor::operator==(const CSecurityDescriptor& other) const {
+    const DWORD size = m_sd != nullptr ? ::GetSecurityDescriptorLength(m_sd) : 0;
+    return size != 0 && other.m_sd != nullptr &&
+           ::GetSecurityDescriptorLength(other.m_sd) == size &&
+           std::memcmp(m_sd, other.m_sd, size) == 0;
+}
+
+bool CSecurityDescriptor::ApplyListTo(const std::string& path) const {
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    return m_sd != nullptr && ::GetSecurityDescriptorDacl(m_sd, &present, &dacl, &defaulted) &&
+           ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                                   nullptr) == ERROR_SUCCESS;
+}
+
 MenuItemList SampleItems(int n) {
     MenuItemList items;
     for (int i = 0; i < n; ++i) {
@@ -117,6 +148,19 @@ win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const 
     win32::CProcess process;
     if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
                          &pi)) {
+        process.Attach(pi);
+    }
+    return process;
+}
+
+win32::CProcess StartProcess(const std::wstring& commandLine, DWORD flags) {
+    std::wstring command = commandLine;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    win32::CProcess process;
+    if (::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                         &si, &pi)) {
         process.Attach(pi);
     }
     return process;

@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <string>
 #include <vector>
 
+using testing_support::CSecurityDescriptor;
 using testing_support::TempDir;
 
 using testing_support::ReadRegString;
@@ -46,33 +46,6 @@ void ExpectNothingRegistered() {
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kColumnKey));
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "<missing>");
 }
-
-// A security descriptor made from SDDL text.
-class CDescriptor {
-public:
-    explicit CDescriptor(const char* sddl) {
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &m_sd,
-                                                               nullptr);
-    }
-    ~CDescriptor() { ::LocalFree(m_sd); }
-    CDescriptor(const CDescriptor&) = delete;
-    CDescriptor& operator=(const CDescriptor&) = delete;
-    PSECURITY_DESCRIPTOR Get() const { return m_sd; }
-
-    // Gives a file or folder this descriptor's list. Wine keeps no list: it turns what the list
-    // gives Everyone into the Unix mode's bits for others.
-    bool ApplyTo(const std::string& path) const {
-        BOOL present = FALSE, defaulted = FALSE;
-        PACL dacl = nullptr;
-        return ::GetSecurityDescriptorDacl(m_sd, &present, &dacl, &defaulted) &&
-               ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
-                                       DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
-                                       nullptr) == ERROR_SUCCESS;
-    }
-
-private:
-    PSECURITY_DESCRIPTOR m_sd = nullptr;
-};
 
 // A key of HKEY_CLASSES_ROOT made volatile for a while: no lasting key can be created below it.
 class CVolatileKey {
@@ -266,7 +239,7 @@ TEST_F(RegistrationTest, OnlyALibraryThatAdministratorsAloneCanChangeIsRegistere
     PSID administrator = nullptr;
     ASSERT_TRUE(::ConvertStringSidToSidA(kAdministrator, &administrator));
     for (const auto& c : cases) {
-        const CDescriptor descriptor(c.sddl);
+        const CSecurityDescriptor descriptor(c.sddl);
         ASSERT_NE(descriptor.Get(), nullptr) << c.sddl;
         EXPECT_EQ(OnlyAdministratorsCanChange(descriptor.Get(),
                                               c.byThatAdministrator ? administrator : nullptr),
@@ -278,17 +251,18 @@ TEST_F(RegistrationTest, OnlyALibraryThatAdministratorsAloneCanChangeIsRegistere
     // Real files: Wine reports a file's owner as the user running it (the one registering),
     // SYSTEM and the owner with full control, and Everyone with what the Unix mode gives
     // others. A folder or library that others may write is refused before anything is written.
-    const CDescriptor everyone("D:(A;OICI;FA;;;WD)");
-    const CDescriptor administrators("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)");
-    ASSERT_TRUE(everyone.ApplyTo(dir.Path()));
+    const CSecurityDescriptor everyone("D:(A;OICI;FA;;;WD)");
+    const CSecurityDescriptor administrators(
+        "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)");
+    ASSERT_TRUE(everyone.ApplyListTo(dir.Path()));
     EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
     EXPECT_NE(RunRegsvr32("/s \"" + dll.Path() + "\""), 0u);
     ExpectNothingRegistered();
-    ASSERT_TRUE(administrators.ApplyTo(dir.Path()));
-    ASSERT_TRUE(everyone.ApplyTo(dll.Path()));
+    ASSERT_TRUE(administrators.ApplyListTo(dir.Path()));
+    ASSERT_TRUE(everyone.ApplyListTo(dll.Path()));
     EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
     ExpectNothingRegistered();
-    ASSERT_TRUE(administrators.ApplyTo(dll.Path()));
+    ASSERT_TRUE(administrators.ApplyListTo(dll.Path()));
     EXPECT_EQ(dll.Register(), S_OK);
 }
 
