@@ -157,8 +157,9 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
         Push $2
         StrCpy $2 0
         ${If} ${FileExists} $0
-            ; GENERIC_WRITE with every sharing mode, OPEN_EXISTING: only a holder refuses it.
-            System::Call 'kernel32::CreateFileW(w r0, i 0x40000000, i 7, p 0, i 3, i 0, p 0) p .r1 ?e'
+            ; GENERIC_WRITE and DELETE with every sharing mode, OPEN_EXISTING: only a holder
+            ; refuses that (a sharing violation), permissions refuse it otherwise.
+            System::Call 'kernel32::CreateFileW(w r0, i 0x40010000, i 7, p 0, i 3, i 0, p 0) p .r1 ?e'
             Pop $2
             ${If} $1 = -1
                 ${IfThen} $2 = 32 ${|} StrCpy $2 1 ${|}
@@ -511,11 +512,12 @@ Section "Uninstall"
     ${Else}
         !insertmacro Log "$INSTDIR is not the installed folder: its lists, the Start menu shortcut and the uninstall entry are left as they are."
     ${EndIf}
-    ; Run in place (_?= naming its own folder), the uninstaller cannot remove itself.
+    ; Run in place (_?= naming its own folder), the uninstaller cannot remove itself: the one
+    ; who ran it so removes it and the folder.
     ${If} $EXEDIR != $INSTDIR
         !insertmacro RemoveInstalledFile "$INSTDIR\Uninstall.exe"
+        !insertmacro RemoveInstalledFolder "$INSTDIR"
     ${EndIf}
-    !insertmacro RemoveInstalledFolder "$INSTDIR"
 
     ${If} ${RebootFlag}
         MessageBox MB_OK|MB_ICONINFORMATION \

@@ -311,11 +311,11 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
         ASSERT_FALSE(FileExists(InstallFolder())) << "a test left an installation behind";
+        ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "a test left one listed";
     }
     void TearDown() override {
-        const std::string uninstaller = InstallFolder() + "\\Uninstall.exe";
-        if (FileExists(uninstaller)) {
-            CProcessTree("\"" + uninstaller + "\" /S").Wait();
+        if (RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+            QuietUninstall();
         }
         Restart();
         ::CoUninitialize();
@@ -330,11 +330,11 @@ protected:
         }
         return code;
     }
-    // As a deployment tool removes it: the quiet command of the uninstall entry, waited for.
+    // As a deployment tool removes it: the quiet command of the uninstall entry, waited for
+    // itself (not the processes it starts).
     static DWORD QuietUninstall() {
-        return CProcessTree(
-                   ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"))
-            .Wait();
+        return testing_support::RunAndWait(
+            ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
     }
     static bool WriteUserFiles(const std::string& folder) {
         return WriteFileBytes(folder + "\\Config.xml", kConfig) &&
@@ -525,6 +525,7 @@ TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveTheirOwnFile
     const std::string classKey = RegisteredClassKey();
     ASSERT_FALSE(classKey.empty());
 
+    // Done when the command returns: what a script runs next meets no uninstaller at work.
     EXPECT_EQ(QuietUninstall(), 0u);
     EXPECT_EQ(FilesBelow(folder), foreign);
     EXPECT_TRUE(NothingRegistered());
@@ -534,6 +535,11 @@ TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveTheirOwnFile
     for (const std::string& path : PendingDeletions()) {
         EXPECT_EQ(path.find(folder), std::string::npos) << "left for a restart: " << path;
     }
+    // Installed again right away.
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              InstalledHandler());
+    EXPECT_EQ(FilesBelow(InstallFolder()), InstalledLayout());
 }
 
 TEST_F(InstallerTest, UninstallWhileExplorerHoldsTheHandlerSaysARestartFinishesIt) {
