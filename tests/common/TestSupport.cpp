@@ -208,13 +208,16 @@ std::string UnixPath(const std::string& windowsPath) {
 } // namespace
 
 int UnixProcessOf(const std::string& programPath) {
-    // A Wine process's first argument is its Windows path. The shell is not waited for by
-    // Wine, so its answer appears in one step when it is complete.
+    // A Wine process's first argument is its Windows path, and it runs in this prefix: other
+    // prefixes on the machine may run a program of the same path. One grep finds the few
+    // candidates (a process per /proc entry is too slow on a busy machine). The shell is not
+    // waited for by Wine, so its answer appears in one step when it is complete.
     TempDir dir;
     const std::string out = dir.File("pid");
-    RunShell(R"(n=0; for p in /proc/[0-9]*; do )"
-             R"(a=$(tr '\0' '\n' < $p/cmdline 2>/dev/null | head -n 1); )"
-             R"([ "$a" = "$1" ] && n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")",
+    RunShell(R"sh(n=0; for f in $(grep -lzxF -e "$1" /proc/[0-9]*/cmdline 2>/dev/null); do )sh"
+             R"sh(p=${f%/cmdline}; [ "$(tr '\0' '\n' < $f | head -n 1)" = "$1" ] && )sh"
+             R"sh(grep -qzxF -e "WINEPREFIX=$WINEPREFIX" $p/environ 2>/dev/null && )sh"
+             R"sh(n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")sh",
              {programPath, UnixPath(out)});
     WaitForFile(out, 10000);
     return std::atoi(ReadFileBytes(out).c_str());
