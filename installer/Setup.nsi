@@ -1,8 +1,12 @@
 ; Qarvo Context Menu: the installer and its uninstaller. Compiled by installer/package.py
-; (target "dist"), which passes the identities PRODUCT, PUBLISHER, WEBSITE, COPYRIGHT and
-; VERSION, STAGE (the staged installed layout), DELIVERABLES (the lists of that layout), HANDLER
-; and EDITOR (the two programs' file names), ICON, OUTFILE, PACKAGE (what it made of Windows
-; 11's sparse package) and, for a signed release, SIGN and SIGN_KEEP.
+; (target "dist"), which passes the identities PRODUCT, PUBLISHER, COMPANY, WEBSITE, COPYRIGHT
+; and VERSION, STAGE (the staged installed layout), DELIVERABLES (the lists of that layout),
+; HANDLER and EDITOR (the two programs' file names), HANDLER_CLSID, ICON, OUTFILE, PACKAGE (what
+; it made of Windows 11's sparse package) and, for a signed release, SIGN and SIGN_KEEP.
+;
+; Torlin.dll runs in the Explorer of every user, administrators' included, and the editor runs
+; as an administrator: the install folder is one that only administrators can change, there is
+; one installation only, and the uninstaller removes only what is its own.
 
 Unicode true
 ; Explorer is 64-bit and loads only 64-bit handlers. A 64-bit installer also finds the 64-bit
@@ -12,15 +16,13 @@ RequestExecutionLevel admin
 ManifestSupportedOS all
 ManifestDPIAware true
 SetCompressor /SOLID lzma
-; A file that cannot be written (the editor is running) fails the installation, in silent mode
-; too, instead of leaving the old file behind unnoticed.
+; A file that cannot be written fails the installation, in silent mode too, instead of leaving
+; the old file behind unnoticed.
 AllowSkipFiles off
 
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include MUI2.nsh
-!include "${DELIVERABLES}"
-!include "Win11Package.nsh"
 
 ; A signed release (installer/package.py passes SIGN): the uninstaller is signed as the compiler
 ; writes it, then the installer.
@@ -30,20 +32,47 @@ AllowSkipFiles off
 !endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QarvoContextMenu"
+!define SERVER_KEY "CLSID\${HANDLER_CLSID}\InprocServer32"
+!define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+; What each run did, and why it stopped: the only word a silent run gives besides its exit code.
+!define SETUP_LOG "$TEMP\QarvoContextMenu-Setup.log"
+!define UNINSTALL_LOG "$TEMP\QarvoContextMenu-Uninstall.log"
+; The silent uninstall command runs a copy of the uninstaller from here, so that it can remove
+; the install folder and still be waited for.
+!define UNINSTALL_COPY "%TEMP%\QarvoContextMenu-Uninstall.exe"
+
+; The install folder's permissions, whatever its parent's: SYSTEM and Administrators full
+; control, Users read and execute, nothing inherited, owned by Administrators. Torlin.dll
+; registers only from a folder that no one else can change. The one place that sets them.
+!define FOLDER_SECURITY "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)"
+
+; Exit codes besides 0. Setup and the uninstaller exit with the Windows error code that names
+; what stopped them.
+!define EXIT_UNREGISTERED 2        ; the extension could not be registered or unregistered
+!define EXIT_IN_USE 32             ; ERROR_SHARING_VIOLATION: the editor is running
+!define EXIT_NOT_OURS 145          ; ERROR_DIR_NOT_EMPTY: the folder holds files of someone else
+!define EXIT_BAD_FOLDER 161        ; ERROR_BAD_PATHNAME: a folder the extension cannot read
+!define EXIT_NOT_ADMIN 740         ; ERROR_ELEVATION_REQUIRED
+!define EXIT_INSTALLED_ELSEWHERE 1638 ; ERROR_PRODUCT_VERSION: installed in another folder
+!define EXIT_RESTART 3010          ; ERROR_SUCCESS_REBOOT_REQUIRED: a restart finishes it
+
+!include "${DELIVERABLES}"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-; The folder keeps Program Files' permissions: ordinary users may not write beside a DLL that
-; every user's Explorer loads.
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 ; An upgrade goes where the installed version is.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 
+Var InstalledAt ; the folder the uninstall entry names; empty when nothing is installed
+
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_NOREBOOTSUPPORT
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipFolderPageOnUpgrade
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckChosenFolder
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -60,6 +89,112 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
 
+; ---- Helpers of both programs: each macro defines the installer's function and, with "un.",
+; ---- the uninstaller's.
+
+; Calls the installer's or the uninstaller's function, whichever program is being written.
+!macro CallOwn NAME
+    !ifdef __UNINSTALL__
+        Call un.${NAME}
+    !else
+        Call ${NAME}
+    !endif
+!macroend
+
+!macro Log TEXT
+    Push `${TEXT}`
+    !insertmacro CallOwn Log
+!macroend
+
+; Says why the program stops (the message box is skipped when silent), writes it to the log
+; and ends with the exit code.
+!macro Refuse CODE TEXT
+    Push ${CODE}
+    Push `${TEXT}`
+    !insertmacro CallOwn Refuse
+!macroend
+
+!macro HelperFunctions UN LOGFILE
+    ; Starts the log of this run.
+    Function ${UN}StartLog
+        FileOpen $0 "${LOGFILE}" w
+        FileWriteUTF16LE /BOM $0 "$(^Name) ${VERSION}, $EXEPATH $\r$\n"
+        FileClose $0
+    FunctionEnd
+
+    ; A line for the log, and for the details of the progress page.
+    Function ${UN}Log
+        Exch $0
+        Push $1
+        DetailPrint $0
+        FileOpen $1 "${LOGFILE}" a
+        FileSeek $1 0 END
+        FileWriteUTF16LE $1 "$0$\r$\n"
+        FileClose $1
+        Pop $1
+        Pop $0
+    FunctionEnd
+
+    Function ${UN}Refuse
+        Pop $0
+        Pop $1
+        !insertmacro Log $0
+        MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
+        SetErrorLevel $1
+        Quit
+    FunctionEnd
+
+    ; The folder on the stack without a trailing backslash, to compare folders.
+    Function ${UN}TrimFolder
+        Exch $0
+        Push $1
+        ${Do}
+            StrCpy $1 $0 "" -1
+            ${IfThen} $1 != "\" ${|} ${ExitDo} ${|}
+            StrCpy $0 $0 -1
+        ${Loop}
+        Pop $1
+        Exch $0
+    FunctionEnd
+
+    ; Whether another program holds the file on the stack (running, loaded or open without
+    ; sharing): "1" or "0". A file that merely refuses to be deleted is not in use.
+    Function ${UN}InUse
+        Exch $0
+        Push $1
+        Push $2
+        StrCpy $2 0
+        ${If} ${FileExists} $0
+            ; GENERIC_WRITE and DELETE with every sharing mode, OPEN_EXISTING: only a holder
+            ; refuses that (a sharing violation), permissions refuse it otherwise.
+            System::Call 'kernel32::CreateFileW(w r0, i 0x40010000, i 7, p 0, i 3, i 0, p 0) p .r1 ?e'
+            Pop $2
+            ${If} $1 = -1
+                ${IfThen} $2 = 32 ${|} StrCpy $2 1 ${|}
+            ${Else}
+                System::Call 'kernel32::CloseHandle(p r1)'
+                StrCpy $2 0
+            ${EndIf}
+            ${IfThen} $2 != 1 ${|} StrCpy $2 0 ${|}
+        ${EndIf}
+        StrCpy $0 $2
+        Pop $2
+        Pop $1
+        Exch $0
+    FunctionEnd
+
+    ; A running editor would write its files back after they were replaced or removed.
+    Function ${UN}RefuseWhileEditorRuns
+        Push "$INSTDIR\${EDITOR}"
+        Call ${UN}InUse
+        Pop $0
+        ${If} $0 == 1
+            !insertmacro Refuse ${EXIT_IN_USE} \
+                "The ${PRODUCT} editor is running ($INSTDIR\${EDITOR}): close it, then try again."
+        ${EndIf}
+    FunctionEnd
+!macroend
+
 ; The handler and the list are machine-wide: installing, changing and removing them are
 ; administrators' acts.
 !macro RequireAdministrator
@@ -71,17 +206,129 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
         MessageBox MB_OK|MB_ICONSTOP \
             "${PRODUCT} is set up for all users of this computer: run this program as an administrator." \
             /SD IDOK
-        SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+        SetErrorLevel ${EXIT_NOT_ADMIN}
         Quit
     ${EndIf}
 !macroend
 
+!include "Win11Package.nsh"
+
+; ---- The installer
+
+!insertmacro HelperFunctions "" "${SETUP_LOG}"
+
 Function .onInit
     !insertmacro RequireAdministrator
+    Call StartLog
+    ReadRegStr $InstalledAt HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $InstalledAt != ""
+        ; One installation only: an upgrade replaces it where it is.
+        Push $InstalledAt
+        Call TrimFolder
+        Pop $InstalledAt
+        Push $INSTDIR
+        Call TrimFolder
+        Pop $0
+        ${If} $0 != $InstalledAt
+            !insertmacro Refuse ${EXIT_INSTALLED_ELSEWHERE} \
+                "${PRODUCT} is installed in $InstalledAt. Setup upgrades it there: run it without /D=, or uninstall ${PRODUCT} first to install it into $0."
+        ${EndIf}
+        StrCpy $INSTDIR $InstalledAt
+    ${EndIf}
+    ; A silent run and an upgrade show no folder page: their folder is checked here.
+    ${If} ${Silent}
+    ${OrIf} $InstalledAt != ""
+        Call CheckInstallFolder
+        Pop $0
+        Pop $1
+        ${If} $1 <> 0
+            !insertmacro Refuse $1 $0
+        ${EndIf}
+    ${EndIf}
+    Call RefuseWhileEditorRuns
 FunctionEnd
 
-Function un.onInit
-    !insertmacro RequireAdministrator
+; Why $INSTDIR cannot take the program, checked before anything is written: pushes an exit
+; code and the reason, or 0 and "".
+Function CheckInstallFolder
+    ; The handler and the editor read the paths of their files as ANSI text of at most 255
+    ; bytes; LONGEST_FILE is the deepest of those files.
+    StrCpy $0 "$INSTDIR\${LONGEST_FILE}"
+    System::Call 'kernel32::WideCharToMultiByte(i 0, i 0, w r0, i -1, p 0, i 0, p 0, p 0) i .r1'
+    ${If} $1 > 256
+        IntOp $1 $1 - 1
+        Push ${EXIT_BAD_FOLDER}
+        Push "The path of the folder $INSTDIR is too long: the context menu extension and the editor read the paths of their files in at most 255 bytes, and $0 takes $1. Choose a shorter folder."
+        Return
+    ${EndIf}
+    ; The code page spells the name exactly when it comes back the same.
+    System::Call '*(&i256) p .r2'
+    System::Call 'kernel32::WideCharToMultiByte(i 0, i 0, w r0, i -1, p r2, i 256, p 0, p 0) i .r1'
+    System::Call 'kernel32::MultiByteToWideChar(i 0, i 0, p r2, i -1, w .r3, i ${NSIS_MAX_STRLEN})'
+    System::Free $2
+    ${If} $1 = 0
+    ${OrIfNot} $3 S== $0
+        Push ${EXIT_BAD_FOLDER}
+        Push "The folder $INSTDIR has characters that Windows cannot write in its ANSI code page, in which the context menu extension reads the path of its folder. Choose a folder with another name."
+        Return
+    ${EndIf}
+    ; Only an empty folder or the installed one: one filled beforehand by someone else could
+    ; hand the editor a Config.xml and a menu.dat, or plant a library beside the programs.
+    ${If} $InstalledAt == ""
+        FindFirst $1 $2 "$INSTDIR\*.*"
+        ${Do}
+            ${If} $2 != "."
+            ${AndIf} $2 != ".."
+                ${ExitDo}
+            ${EndIf}
+            FindNext $1 $2
+        ${Loop}
+        FindClose $1
+        ${If} $2 != ""
+            Push ${EXIT_NOT_OURS}
+            Push "The folder $INSTDIR is not empty and holds no installation of ${PRODUCT}: Setup installs only into a new or empty folder. Choose another folder. (If ${PRODUCT} was uninstalled from it a moment ago, restart Windows first: that finishes the removal.)"
+            Return
+        ${EndIf}
+    ${EndIf}
+    Push 0
+    Push ""
+FunctionEnd
+
+Function SkipFolderPageOnUpgrade
+    ${IfThen} $InstalledAt != "" ${|} Abort ${|}
+FunctionEnd
+
+Function CheckChosenFolder
+    Call CheckInstallFolder
+    Pop $0
+    Pop $1
+    ${If} $1 <> 0
+        MessageBox MB_OK|MB_ICONEXCLAMATION $0
+        Abort ; stays on the page
+    ${EndIf}
+FunctionEnd
+
+; Creates $INSTDIR and gives it, and what it holds, FOLDER_SECURITY and Administrators as owner.
+; The log shows the descriptor as the system read it from FOLDER_SECURITY.
+Function ProtectInstallFolder
+    CreateDirectory $INSTDIR
+    System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_SECURITY}", i 1, *p .r1, p 0) i .r0 ?e'
+    Pop $2
+    ${If} $0 <> 0
+        System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r3, *i .r0)'
+        System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i .r0, *p .r4, *i .r0)'
+        ; SE_FILE_OBJECT; OWNER, DACL and PROTECTED_DACL: nothing inherited from the parent.
+        System::Call 'advapi32::SetNamedSecurityInfoW(w "$INSTDIR", i 1, i 0x80000005, p r3, p 0, p r4, p 0) i .r2'
+        System::Call 'advapi32::ConvertSecurityDescriptorToStringSecurityDescriptorW(p r1, i 1, i 5, *p .r5, p 0)'
+        System::Call '*$5(&w${NSIS_MAX_STRLEN} .r6)'
+        System::Call 'kernel32::LocalFree(p r5)'
+        System::Call 'kernel32::LocalFree(p r1)'
+    ${EndIf}
+    ${If} $2 <> 0
+        !insertmacro Refuse $2 \
+            "The permissions of $INSTDIR could not be set (error $2): the context menu extension registers only from a folder that only administrators can change. Choose a folder on an NTFS drive of this computer."
+    ${EndIf}
+    !insertmacro Log "Folder security of $INSTDIR: $6"
 FunctionEnd
 
 ; Explorer may have the installed handler loaded. Such a file cannot be replaced but can be
@@ -101,81 +348,198 @@ Function MoveAsideLoadedHandler
 FunctionEnd
 
 Function WriteUninstallEntry
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${EDITOR},0"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    ; Run from the folder, the uninstaller hands over to a copy of itself and ends at once. This
+    ; command runs a copy itself, waits for it and ends with its exit code, 3010 included.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" \
+        '"$SYSDIR\cmd.exe" /d /s /c "copy /b /y "$INSTDIR\Uninstall.exe" "${UNINSTALL_COPY}" >nul && "${UNINSTALL_COPY}" /S _?=$INSTDIR"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${WEBSITE}"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+FunctionEnd
+
+Function RegisterHandler
+    ClearErrors
+    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\${HANDLER}"' $0
+    ${If} ${Errors}
+    ${OrIf} $0 != 0
+        !insertmacro Refuse ${EXIT_UNREGISTERED} \
+            "The context menu extension $INSTDIR\${HANDLER} could not be registered (regsvr32 ended with $0).$\r$\n$\r$\nThe installation is incomplete: run Setup again, or remove it in Settings > Apps."
+    ${EndIf}
+    !insertmacro Log "Registered $INSTDIR\${HANDLER}"
 FunctionEnd
 
 Section "Install"
+    Call RefuseWhileEditorRuns
+    Call ProtectInstallFolder
     SetOutPath "$INSTDIR"
+    ; From here on the folder is the installation (the entry names it), so a failure below
+    ; leaves one that Setup upgrades and Settings > Apps removes.
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    Call WriteUninstallEntry
     Call Win11PackageRemove
     Call MoveAsideLoadedHandler
     ; The editor's Config.xml, Config.xml.bak and menu.dat are not part of the package, so an
     ; upgrade leaves them as they are.
     !insertmacro InstallDeliverables
-    WriteUninstaller "$INSTDIR\Uninstall.exe"
-    ; Written before registering, so that a failed installation can still be removed.
-    Call WriteUninstallEntry
-
-    ClearErrors
-    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\${HANDLER}"' $0
-    ${If} ${Errors}
-    ${OrIf} $0 != 0
-        DetailPrint "regsvr32 $INSTDIR\${HANDLER} failed: $0"
-        MessageBox MB_OK|MB_ICONSTOP \
-            "The context menu extension $INSTDIR\${HANDLER} could not be registered (regsvr32 ended with $0).$\r$\n$\r$\nThe installation is incomplete: run Setup again, or remove it in Settings > Apps." \
-            /SD IDOK
-        SetErrorLevel 2
-        Abort
-    ${EndIf}
-
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    Call RegisterHandler
     Call Win11PackageInstall
 
     ; The editor starts in its own folder.
     SetOutPath "$INSTDIR"
-    CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EDITOR}" "" "$INSTDIR\${EDITOR}" 0 \
+    CreateShortcut "${SHORTCUT}" "$INSTDIR\${EDITOR}" "" "$INSTDIR\${EDITOR}" 0 \
         SW_SHOWNORMAL "" "Edit the entries of the ${PRODUCT} submenu"
+    !insertmacro Log "Installed ${PRODUCT} ${VERSION} in $INSTDIR"
 SectionEnd
 
-Section "Uninstall"
-    Call un.Win11PackageRemove
-    ; Unregistered first: Explorer then stops loading the handler.
+; ---- The uninstaller. It acts on the registration, the uninstall entry and the shortcut only
+; ---- when they belong to its own folder, and removes only the files it installed.
+
+!insertmacro HelperFunctions "un." "${UNINSTALL_LOG}"
+
+Var IsInstallation ; the uninstall entry names this folder: the lists and the entry are ours
+
+!macro RemoveInstalledFile PATH
+    Push "${PATH}"
+    Call un.RemoveFile
+!macroend
+
+!macro RemoveInstalledFolder PATH
+    Push "${PATH}"
+    Call un.RemoveFolder
+!macroend
+
+Function un.onInit
+    !insertmacro RequireAdministrator
+    Call un.StartLog
+    Call un.RefuseWhileEditorRuns
+FunctionEnd
+
+; A file goes now; one that another program holds goes at the next restart; one that cannot go
+; for another reason stays, and the log says so.
+Function un.RemoveFile
+    Exch $0
+    Push $1
+    Delete $0
+    ${If} ${FileExists} $0
+        Push $0
+        Call un.InUse
+        Pop $1
+        ${If} $1 == 1
+            Delete /REBOOTOK $0
+            !insertmacro Log "In use, removed at the next restart: $0"
+        ${Else}
+            !insertmacro Log "Could not remove $0"
+        ${EndIf}
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; A folder goes once it is empty. When all it still holds are files in use, it goes after them
+; at the next restart; anything else keeps it.
+Function un.RemoveFolder
+    Exch $0
+    Push $1
+    Push $2
+    Push $3
+    RMDir $0
+    ${If} ${FileExists} "$0\*.*"
+        StrCpy $3 1
+        FindFirst $1 $2 "$0\*.*"
+        ${DoUntil} $2 == ""
+            ${If} $2 != "."
+            ${AndIf} $2 != ".."
+                Push "$0\$2"
+                Call un.InUse
+                Pop $3
+                ${IfThen} $3 != 1 ${|} ${ExitDo} ${|}
+            ${EndIf}
+            FindNext $1 $2
+        ${Loop}
+        FindClose $1
+        ${If} $3 == 1
+            RMDir /REBOOTOK $0
+        ${Else}
+            !insertmacro Log "Left $0: it holds files that are not the program's."
+        ${EndIf}
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; Unregisters the handler only when the registration names this folder's: another folder's
+; registration (a newer installation, a portable copy) stays working.
+Function un.UnregisterOwnHandler
+    ReadRegStr $0 HKCR "${SERVER_KEY}" ""
+    ${If} $0 != "$INSTDIR\${HANDLER}"
+        ${IfThen} $0 != "" ${|} !insertmacro Log "Left registered: $0" ${|}
+        Return
+    ${EndIf}
     ClearErrors
     ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\${HANDLER}"' $0
     ${If} ${Errors}
     ${OrIf} $0 != 0
-        DetailPrint "regsvr32 /u $INSTDIR\${HANDLER} failed: $0"
+        !insertmacro Log "regsvr32 /u $INSTDIR\${HANDLER} failed: $0"
         MessageBox MB_OK|MB_ICONEXCLAMATION \
             "The context menu extension could not be unregistered (regsvr32 ended with $0); its files are removed all the same." \
             /SD IDOK
-        SetErrorLevel 2
+        SetErrorLevel ${EXIT_UNREGISTERED}
+    ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+    Call un.RefuseWhileEditorRuns
+    Push $INSTDIR
+    Call un.TrimFolder
+    Pop $INSTDIR
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    Push $0
+    Call un.TrimFolder
+    Pop $0
+    ${If} $0 == $INSTDIR
+        StrCpy $IsInstallation 1
     ${EndIf}
 
+    ; The package and the registration go first: Explorer then stops loading the handler. The
+    ; package is the installation's, so another folder's uninstaller leaves it.
+    ${If} $IsInstallation == 1
+        Call un.Win11PackageRemove
+    ${EndIf}
+    Call un.UnregisterOwnHandler
     !insertmacro RemoveDeliverables
-    ; The editor's own files: the list goes with the program.
-    Delete "$INSTDIR\Config.xml"
-    Delete "$INSTDIR\Config.xml.bak"
-    Delete "$INSTDIR\Config.xml.new"
-    Delete "$INSTDIR\menu.dat"
-    Delete "$INSTDIR\Uninstall.exe"
-    ; Never recursive: only what is ours goes, and the folder only when it is empty.
-    RMDir /REBOOTOK "$INSTDIR"
-
-    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${If} $IsInstallation == 1
+        ; The editor's own files: the list goes with the program.
+        !insertmacro RemoveInstalledFile "$INSTDIR\Config.xml"
+        !insertmacro RemoveInstalledFile "$INSTDIR\Config.xml.bak"
+        !insertmacro RemoveInstalledFile "$INSTDIR\Config.xml.new"
+        !insertmacro RemoveInstalledFile "$INSTDIR\menu.dat"
+        Delete "${SHORTCUT}"
+        DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    ${Else}
+        !insertmacro Log "$INSTDIR is not the installed folder: its lists, the Start menu shortcut and the uninstall entry are left as they are."
+    ${EndIf}
+    ; Run in place (_?= naming its own folder), the uninstaller cannot remove itself: the one
+    ; who ran it so removes it and the folder.
+    ${If} $EXEDIR != $INSTDIR
+        !insertmacro RemoveInstalledFile "$INSTDIR\Uninstall.exe"
+        !insertmacro RemoveInstalledFolder "$INSTDIR"
+    ${EndIf}
 
     ${If} ${RebootFlag}
         MessageBox MB_OK|MB_ICONINFORMATION \
             "Some files in $INSTDIR are still in use, usually ${HANDLER} by Explorer. They are removed when Windows restarts: a restart finishes the uninstallation." \
             /SD IDOK
+        SetErrorLevel ${EXIT_RESTART}
     ${EndIf}
+    !insertmacro Log "Uninstalled from $INSTDIR"
 SectionEnd

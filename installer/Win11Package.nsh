@@ -32,7 +32,7 @@ Function ${un}Win11PackageRemove
     nsExec::ExecToLog '${DEPLOY} "$PLUGINSDIR\Win11Package.ps1" -Remove -AllUsers -Family "$R0" -Handler "$INSTDIR\${HANDLER}" -ExternalLocation "$INSTDIR" -Key "${PACKAGE_KEY}"'
     Pop $R1
     ${If} $R1 != 0
-        DetailPrint "The Windows 11 package $R0 could not be removed ($R1)"
+        !insertmacro Log "The Windows 11 package $R0 could not be removed ($R1)"
     ${EndIf}
     DeleteRegValue HKLM "${PACKAGE_KEY}" "${PACKAGE_VALUE}"
     DeleteRegValue HKLM "${PACKAGE_KEY}" "FolderSecurity"
@@ -58,9 +58,10 @@ Function Win11PackageInstall
     Pop $R1
     ${If} $R1 == 0
         WriteRegStr HKLM "${PACKAGE_KEY}" "${PACKAGE_VALUE}" "${PACKAGE_FAMILY}"
+        !insertmacro Log "Registered the Windows 11 package ${PACKAGE_FAMILY} for all users"
     ${Else}
         ; The classic menu keeps working: the installation does not fail for this.
-        DetailPrint "Windows refused the package ${PACKAGE_FAMILY} ($R1)"
+        !insertmacro Log "Windows refused the package ${PACKAGE_FAMILY} ($R1)"
         Delete "$INSTDIR\${PACKAGE_NAME}"
         MessageBox MB_OK|MB_ICONINFORMATION \
             "Windows did not accept the ${PRODUCT} package for the first context menu of Windows 11 ($R1); the details are in the installation's log.$\r$\n$\r$\nThe submenu is still there under $\"Show more options$\"." \

@@ -11,6 +11,10 @@ XVFB_PID=
 wine_session_start() {
     local build_dir="$1"
     export WINEPREFIX="$build_dir/wineprefix"
+    # Wine reports a file as writable by Everyone when its Unix mode lets others write, and
+    # Torlin.dll then refuses to register from its folder: what a session makes, only its
+    # owner may write.
+    umask 022
     export WINEARCH=win64
     export WINEDEBUG=-all
     # No Mono or Gecko, and no menu entries or file associations on the Linux desktop.

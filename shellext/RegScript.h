@@ -32,6 +32,9 @@ constexpr int kMaxRegScriptDepth = 64;
 
 using RegReplacements = std::vector<std::pair<std::string, std::string>>;
 
+// Keywords, replacement names and registry names match without regard to (ASCII) case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // Replaces every %NAME% whose NAME matches a replacement without regard to case. Other
 // percent signs are left as they are.
 std::string ExpandRegScript(std::string_view text, const RegReplacements& replacements);

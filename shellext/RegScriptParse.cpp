@@ -13,19 +13,6 @@ struct Token {
     bool IsPunct() const { return text == "{" || text == "}" || text == "="; }
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Words are separated by white space; a single-quoted text may hold anything, '' for a quote.
 class CTokenizer {
 public:
@@ -174,6 +161,19 @@ private:
 };
 
 } // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string ExpandRegScript(std::string_view text, const RegReplacements& replacements) {
     std::string out;

@@ -1,12 +1,15 @@
 // DllRegisterServer and DllUnregisterServer: the approved-list value, then the embedded
 // registry script.
 #include "Module.h"
+#include "AdminOnly.h"
 #include "RegScriptApply.h"
 #include "ComPlumbing.h"
 #include "AnsiText.h"
 #include "Owners.h"
 #include "QarvoIdentity.h"
 #include "TorlinResource.h"
+
+#include <aclapi.h>
 
 #include <string>
 
@@ -53,6 +56,47 @@ HRESULT CheckUsableModulePath() {
     return S_OK;
 }
 
+// The user registering: an administrator, as only administrators get past the approved list's
+// key that registration opens next. Null when the token cannot tell.
+PSID RegisteringUser(BYTE (&buffer)[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE]) {
+    win32::CHandle token;
+    DWORD size = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive()) ||
+        !::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size)) {
+        return nullptr;
+    }
+    return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+}
+
+// Machine-wide registration puts this library into the Explorer of every user, administrators'
+// included: it is refused when anyone but the administrators could change the file or its
+// folder. (A per-user registration serves only its own user and needs no such rule.)
+HRESULT CheckOnlyAdministratorsCanChangeModule() {
+    std::string path;
+    const HRESULT hr = ModulePath(path);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    const PSID administrator = RegisteringUser(user);
+    // The file, then its folder (with its backslash, so that a drive's root is "C:\\").
+    for (int i = 0; i < 2; ++i, path.erase(path.rfind('\\') + 1)) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        const DWORD error = ::GetNamedSecurityInfoA(
+            path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            nullptr, nullptr, nullptr, nullptr, &descriptor);
+        if (error != ERROR_SUCCESS) {
+            return HRESULT_FROM_WIN32(error);
+        }
+        const bool safe = OnlyAdministratorsCanChange(descriptor, administrator);
+        ::LocalFree(descriptor);
+        if (!safe) {
+            return E_ACCESSDENIED;
+        }
+    }
+    return S_OK;
+}
+
 HRESULT LoadScriptText(const std::string& modulePath, std::string& text) {
     // As data: its resources are read without running it again.
     const win32::CLibrary module(
@@ -86,7 +130,7 @@ std::string DoubleQuotes(const std::string& text) {
     return out;
 }
 
-HRESULT RunRegistryScript(RegMode mode) {
+HRESULT RunRegistryScript(RegMode mode, RegUndoLog* log = nullptr) {
     std::string modulePath;
     HRESULT hr = ModulePath(modulePath);
     if (FAILED(hr)) {
@@ -103,31 +147,39 @@ HRESULT RunRegistryScript(RegMode mode) {
     if (!ParseRegScript(ExpandRegScript(text, replacements), script)) {
         return DISP_E_EXCEPTION;
     }
-    return ApplyRegScript(script, RootKey(script.root), mode);
+    return ApplyRegScript(script, RootKey(script.root), mode, log);
 }
 
 } // namespace
 
 STDAPI DllRegisterServer() {
     return ComBoundary([] {
-        const HRESULT usable = CheckUsableModulePath();
-        if (FAILED(usable)) {
-            return usable;
+        HRESULT hr = CheckUsableModulePath();
+        if (SUCCEEDED(hr)) {
+            hr = CheckOnlyAdministratorsCanChangeModule();
         }
+        if (FAILED(hr)) {
+            return hr;
+        }
+        // Uncommitted, it puts back what this run changed, the approved value included.
+        RegUndoLog changes;
         if (!IsWin9x()) {
             win32::CKey approved;
             if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE,
                                 approved.Receive()) != ERROR_SUCCESS) {
                 return E_ACCESSDENIED;
             }
-            const LONG error = ::RegSetValueExA(approved.Get(), QARVO_HANDLER_CLSID_TEXT, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(kApprovedText),
-                                                sizeof kApprovedText);
+            const LONG error =
+                changes.SetString(approved.Get(), QARVO_HANDLER_CLSID_TEXT, kApprovedText);
             if (error != ERROR_SUCCESS) {
                 return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
             }
         }
-        return RunRegistryScript(RegMode::Register);
+        hr = RunRegistryScript(RegMode::Register, &changes);
+        if (SUCCEEDED(hr)) {
+            changes.Commit();
+        }
+        return hr;
     });
 }
 

@@ -1,10 +1,14 @@
 #include "TestSupport.h"
 #include "AnsiText.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -92,6 +96,33 @@ bool CreateRegKey(HKEY root, const std::string& path) {
                              key.Receive(), nullptr) == ERROR_SUCCESS;
 }
 
+CSecurityDescriptor::CSecurityDescriptor(const char* sddl) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &m_sd,
+                                                                nullptr)) {
+        m_sd = nullptr;
+    }
+}
+
+CSecurityDescriptor::~CSecurityDescriptor() {
+    ::LocalFree(m_sd);
+}
+
+bool CSecurityDescriptor::operator==(const CSecurityDescriptor& other) const {
+    const DWORD size = m_sd != nullptr ? ::GetSecurityDescriptorLength(m_sd) : 0;
+    return size != 0 && other.m_sd != nullptr &&
+           ::GetSecurityDescriptorLength(other.m_sd) == size &&
+           std::memcmp(m_sd, other.m_sd, size) == 0;
+}
+
+bool CSecurityDescriptor::ApplyListTo(const std::string& path) const {
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    return m_sd != nullptr && ::GetSecurityDescriptorDacl(m_sd, &present, &dacl, &defaulted) &&
+           ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                                   nullptr) == ERROR_SUCCESS;
+}
+
 MenuItemList SampleItems(int n) {
     MenuItemList items;
     for (int i = 0; i < n; ++i) {
@@ -148,6 +179,19 @@ win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const 
     return process;
 }
 
+win32::CProcess StartProcess(const std::wstring& commandLine, DWORD flags) {
+    std::wstring command = commandLine;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    win32::CProcess process;
+    if (::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                         &si, &pi)) {
+        process.Attach(pi);
+    }
+    return process;
+}
+
 DWORD ExitCode(const win32::CProcess& process, DWORD timeoutMs) {
     ::WaitForSingleObject(process.process.Get(), timeoutMs);
     DWORD code = STILL_ACTIVE;
@@ -190,16 +234,16 @@ std::string UnixPath(const std::string& windowsPath) {
 } // namespace
 
 int UnixProcessOf(const std::string& programPath) {
-    // A Wine process's first argument is its Windows path. One grep finds the few processes
-    // that have the path as any argument (this shell among them), and only those are read
-    // further: two programs started per process took seconds on a busy machine. The shell is
-    // not waited for by Wine, so its answer appears in one step when it is complete.
+    // A Wine process's first argument is its Windows path, and it runs in this prefix: other
+    // prefixes on the machine may run a program of the same path. One grep finds the few
+    // candidates (a process per /proc entry is too slow on a busy machine). The shell is not
+    // waited for by Wine, so its answer appears in one step when it is complete.
     TempDir dir;
     const std::string out = dir.File("pid");
-    RunShell(R"(n=0; for f in $(grep -lzxF -- "$1" /proc/[0-9]*/cmdline 2>/dev/null); do )"
-             R"(p=${f%/cmdline}; p=${p#/proc/}; [ "$p" = "$$" ] && continue; )"
-             R"(a=$(tr '\0' '\n' < $f 2>/dev/null | head -n 1); [ "$a" = "$1" ] && n=$p; )"
-             R"(done; echo $n > "$2.new"; mv "$2.new" "$2")",
+    RunShell(R"sh(n=0; for f in $(grep -lzxF -e "$1" /proc/[0-9]*/cmdline 2>/dev/null); do )sh"
+             R"sh(p=${f%/cmdline}; [ "$(tr '\0' '\n' 2>/dev/null < $f | head -n 1)" = "$1" ] && )sh"
+             R"sh(grep -qzxF -e "WINEPREFIX=$WINEPREFIX" $p/environ 2>/dev/null && )sh"
+             R"sh(n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")sh",
              {programPath, UnixPath(out)});
     WaitForFile(out, 10000);
     return std::atoi(ReadFileBytes(out).c_str());

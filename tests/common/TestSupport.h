@@ -42,6 +42,8 @@ bool CreateRegKey(HKEY root, const std::string& path);
 // Starts a command line (in folder, or the current one); an empty process when it could not.
 win32::CProcess StartProcess(const std::string& commandLine, DWORD flags = 0,
                              const char* folder = nullptr);
+// The same for a command line that the ANSI code page cannot spell.
+win32::CProcess StartProcess(const std::wstring& commandLine, DWORD flags = 0);
 // Waits up to timeoutMs for the process; its exit code, or STILL_ACTIVE (259).
 DWORD ExitCode(const win32::CProcess& process, DWORD timeoutMs);
 // Runs a command line and waits for it; its exit code, or (DWORD)-1 when it could not start.
@@ -55,6 +57,25 @@ int UnixProcessOf(const std::string& programPath);
 void KillUnixProcess(int unixPid);
 // Waits until path exists; false when it did not appear in time.
 bool WaitForFile(const std::string& path, DWORD timeoutMs);
+
+// A security descriptor made from SDDL text; null when the text is not one.
+class CSecurityDescriptor {
+public:
+    explicit CSecurityDescriptor(const char* sddl);
+    ~CSecurityDescriptor();
+    CSecurityDescriptor(const CSecurityDescriptor&) = delete;
+    CSecurityDescriptor& operator=(const CSecurityDescriptor&) = delete;
+
+    PSECURITY_DESCRIPTOR Get() const { return m_sd; }
+    // Byte for byte the same descriptor as other.
+    bool operator==(const CSecurityDescriptor& other) const;
+    // Gives a file or folder this descriptor's list. Wine keeps no list: it turns what the list
+    // gives Everyone into the Unix mode's bits for others.
+    bool ApplyListTo(const std::string& path) const;
+
+private:
+    PSECURITY_DESCRIPTOR m_sd = nullptr;
+};
 
 // n entries "Item i" -> "C:\Files\item<i>.txt".
 MenuItemList SampleItems(int n);

@@ -1,6 +1,7 @@
 // The installer, its uninstaller and the portable folder, in a Wine prefix of their own: what
 // they put where, what they register and list, and the road of one entry through the
 // installed programs. Each test starts and ends with nothing installed.
+#include "AdminOnly.h"
 #include "EditorProcess.h"
 #include "MenuData.h"
 #include "AnsiText.h"
@@ -25,6 +26,7 @@
 
 using Microsoft::WRL::ComPtr;
 using testing_support::BuildFolder;
+using testing_support::CSecurityDescriptor;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
 using testing_support::ReadRegString;
@@ -60,6 +62,21 @@ std::string InstallFolder() {
 std::string InstalledHandler() {
     return InstallFolder() + "\\Torlin.dll";
 }
+std::string Shortcut() {
+    return KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk";
+}
+
+// What the installer wrote of its last run (UTF-16 with a byte order mark).
+std::string SetupLog() {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string bytes = ReadFileBytes(std::string(temp) + "QarvoContextMenu-Setup.log");
+    if (bytes.size() < 2) {
+        return "";
+    }
+    return win32::ToAnsi(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                         static_cast<int>(bytes.size() / 2 - 1));
+}
 
 // Every file below folder, as sorted relative paths.
 std::vector<std::string> FilesBelow(const std::string& folder, const std::string& prefix = "") {
@@ -87,6 +104,14 @@ std::vector<std::string> FilesBelow(const std::string& folder, const std::string
 
 bool SameBytes(const std::string& a, const std::string& b) {
     return ReadFileBytes(a) == ReadFileBytes(b);
+}
+
+// The build's layout and the uninstaller: what the installer puts into its folder.
+std::vector<std::string> InstalledLayout() {
+    std::vector<std::string> files = FilesBelow(StageFolder());
+    files.push_back("Uninstall.exe");
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 DWORD ReadRegDword(HKEY root, const std::string& path, const char* name) {
@@ -225,6 +250,23 @@ std::string ManifestOf(const std::string& program) {
     HGLOBAL loaded = found ? ::LoadResource(module.Get(), found) : nullptr;
     const char* text = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
     return text ? std::string(text, ::SizeofResource(module.Get(), found)) : "";
+}
+
+// The control with the given id anywhere below a window (a wizard's page is a dialog inside it).
+HWND DescendantWithId(HWND window, int id) {
+    std::pair<int, HWND> search(id, nullptr);
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) -> BOOL {
+            auto* search = reinterpret_cast<std::pair<int, HWND>*>(found);
+            if (::GetDlgCtrlID(child) != search->first) {
+                return TRUE;
+            }
+            search->second = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
 std::string ProductVersionOf(const std::string& program) {
@@ -367,22 +409,30 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
         ASSERT_FALSE(FileExists(InstallFolder())) << "a test left an installation behind";
+        ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "a test left one listed";
     }
     void TearDown() override {
-        if (FileExists(InstallFolder() + "\\Uninstall.exe")) {
-            Uninstall();
+        if (RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+            QuietUninstall();
         }
         Restart();
         ::CoUninitialize();
     }
 
-    static DWORD Uninstall() {
-        return CProcessTree("\"" + InstallFolder() + "\\Uninstall.exe\" /S").Wait();
-    }
-
+    // Setup's log is printed when it refuses or fails, so a failure says why.
     static DWORD Install(const std::string& options = "",
                          const std::string& setup = SetupProgram()) {
-        return testing_support::RunAndWait("\"" + setup + "\" /S" + options);
+        const DWORD code = testing_support::RunAndWait("\"" + setup + "\" /S" + options);
+        if (code != 0) {
+            std::printf("Setup%s ended with %lu:\n%s\n", options.c_str(), code, SetupLog().c_str());
+        }
+        return code;
+    }
+    // As a deployment tool removes it: the quiet command of the uninstall entry, waited for
+    // itself (not the processes it starts).
+    static DWORD QuietUninstall() {
+        return testing_support::RunAndWait(
+            ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
     }
     static bool WriteUserFiles(const std::string& folder) {
         return WriteFileBytes(folder + "\\Config.xml", kConfig) &&
@@ -414,13 +464,25 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
     // The build's layout byte for byte, the uninstaller, nothing else.
     const std::vector<std::string> layout = FilesBelow(StageFolder());
     ASSERT_FALSE(layout.empty());
-    std::vector<std::string> expected = layout;
-    expected.push_back("Uninstall.exe");
-    std::sort(expected.begin(), expected.end());
+    const std::vector<std::string> expected = InstalledLayout();
     EXPECT_EQ(FilesBelow(folder), expected);
     for (const std::string& file : layout) {
         EXPECT_TRUE(SameBytes(folder + "\\" + file, StageFolder() + "\\" + file)) << file;
     }
+
+    // The folder's own permissions, whatever its parent's: SYSTEM and Administrators full
+    // control, Users read and run, nothing inherited, owned by Administrators - a folder that
+    // the handler registers from. Wine keeps none of it: the log shows what was asked for.
+    const std::string log = SetupLog();
+    const std::string asked = "Folder security of " + folder + ": ";
+    const std::size_t at = log.find(asked);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string sddl = log.substr(at + asked.size(), log.find('\r', at) - at - asked.size());
+    const CSecurityDescriptor descriptor(sddl.c_str());
+    EXPECT_TRUE(descriptor ==
+                CSecurityDescriptor("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)"))
+        << sddl;
+    EXPECT_TRUE(OnlyAdministratorsCanChange(descriptor.Get(), nullptr));
 
     // The installed handler is registered under every key Explorer looks in.
     for (ShellTarget target : kTargets) {
@@ -443,13 +505,9 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
     const struct {
         const char* name;
         std::string value;
-    } entry[] = {{"DisplayName", kProduct},
-                 {"DisplayVersion", QARVO_VERSION_TEXT},
-                 {"Publisher", QARVO_PUBLISHER},
-                 {"DisplayIcon", folder + "\\Menu.exe,0"},
-                 {"InstallLocation", folder},
-                 {"UninstallString", uninstaller},
-                 {"QuietUninstallString", uninstaller + " /S"},
+    } entry[] = {{"DisplayName", kProduct},      {"DisplayVersion", QARVO_VERSION_TEXT},
+                 {"Publisher", QARVO_PUBLISHER}, {"DisplayIcon", folder + "\\Menu.exe,0"},
+                 {"InstallLocation", folder},    {"UninstallString", uninstaller},
                  {"URLInfoAbout", QARVO_WEBSITE}};
     for (const auto& value : entry) {
         EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, value.name), value.value);
@@ -463,8 +521,7 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
     EXPECT_EQ(ReadRegDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), bytes / 1024);
 
     // The Start menu of all users starts the editor in its folder.
-    const ShortcutFacts shortcut =
-        ReadShortcut(KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk");
+    const ShortcutFacts shortcut = ReadShortcut(Shortcut());
     EXPECT_EQ(shortcut.target, folder + "\\Menu.exe");
     EXPECT_EQ(shortcut.workingFolder, folder);
 
@@ -485,7 +542,7 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
     EXPECT_NE(::GetModuleHandleA(InstalledHandler().c_str()), nullptr);
 }
 
-TEST_F(InstallerTest, UpgradeKeepsTheListAndReplacesAHandlerExplorerHolds) {
+TEST_F(InstallerTest, UpgradeReplacesAHandlerExplorerHoldsAndASilentUninstallThenAsksForARestart) {
     ASSERT_EQ(Install(), 0u);
     const std::string folder = InstallFolder();
     ASSERT_TRUE(WriteUserFiles(folder));
@@ -497,37 +554,59 @@ TEST_F(InstallerTest, UpgradeKeepsTheListAndReplacesAHandlerExplorerHolds) {
     // An older handler, loaded by Explorer for a context menu.
     const std::string handler = InstalledHandler();
     ASSERT_TRUE(WriteFileBytes(handler, ReadFileBytes(handler) + "older"));
-    {
-        CShellHost explorer;
-        ASSERT_EQ(explorer.Open(ShellTarget::File, folder + "\\menu.dat",
-                                ShellHostFixture::OurHandlers(ShellTarget::File).at(0).clsid, 1),
-                  1);
+    CShellHost explorer;
+    ASSERT_EQ(explorer.Open(ShellTarget::File, folder + "\\menu.dat",
+                            ShellHostFixture::OurHandlers(ShellTarget::File).at(0).clsid, 1),
+              1);
 
-        ASSERT_EQ(Install(), 0u);
-        EXPECT_TRUE(SameBytes(handler, StageFolder() + "\\Torlin.dll")) << "the new handler";
-        for (std::size_t i = 0; i < userFiles.size(); ++i) {
-            EXPECT_EQ(ReadFileBytes(folder + "\\" + userFiles[i]), before[i]) << userFiles[i];
-        }
-        const std::vector<std::string> pending = PendingDeletions();
-        EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const std::string& path) {
-            return path.rfind(folder + "\\", 0) == 0;
-        })) << "the old handler goes at the next restart";
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_TRUE(SameBytes(handler, StageFolder() + "\\Torlin.dll")) << "the new handler";
+    for (std::size_t i = 0; i < userFiles.size(); ++i) {
+        EXPECT_EQ(ReadFileBytes(folder + "\\" + userFiles[i]), before[i]) << userFiles[i];
     }
+    const std::vector<std::string> pending = PendingDeletions();
+    EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const std::string& path) {
+        return path.rfind(folder + "\\", 0) == 0;
+    })) << "the old handler goes at the next restart";
     EXPECT_EQ(SubmenuTitles(folder + "\\menu.dat"), std::vector<std::string>{"notes.txt"});
+
+    // Removed silently while Explorer still holds the old handler: all but that file go, and
+    // the exit code says that a restart finishes it.
+    EXPECT_EQ(QuietUninstall(), DWORD{ERROR_SUCCESS_REBOOT_REQUIRED});
+    EXPECT_TRUE(NothingRegistered());
+    std::vector<std::string> held = {folder};
+    for (const std::string& file : FilesBelow(folder)) {
+        held.push_back(folder + "\\" + file);
+    }
+    EXPECT_GE(held.size(), 2u);
+    const std::vector<std::string> queued = PendingDeletions();
+    for (const std::string& path : held) {
+        EXPECT_NE(std::find(queued.begin(), queued.end(), path), queued.end()) << path;
+    }
+    for (const std::string& file : userFiles) {
+        EXPECT_FALSE(FileExists(folder + "\\" + file)) << file;
+    }
 }
 
-TEST_F(InstallerTest, UpgradeWhileTheEditorRunsFailsVisibly) {
+TEST_F(InstallerTest, UpgradeAndUninstallWhileTheEditorRunsAreRefused) {
     ASSERT_EQ(Install(), 0u);
-    EditorProcess editor(InstallFolder());
+    const std::string folder = InstallFolder();
+    EditorProcess editor(folder);
     HWND main = editor.WaitForMainWindow();
     ASSERT_NE(main, nullptr);
-    EXPECT_NE(Install(), 0u) << "a running program cannot be replaced";
+    // Refused before anything changes: the editor would write its files back afterwards.
+    EXPECT_EQ(Install(), DWORD{ERROR_SHARING_VIOLATION});
+    EXPECT_EQ(QuietUninstall(), DWORD{ERROR_SHARING_VIOLATION});
+    EXPECT_EQ(FilesBelow(folder), InstalledLayout());
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              InstalledHandler());
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(editor.WaitForExit(), 0u);
     EXPECT_EQ(Install(), 0u) << "once it is closed";
 }
 
-TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveFilesKeysAndShortcut) {
+TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveTheirOwnFilesKeysAndShortcut) {
     // The folder an administrator chose: given last, unquoted, spaces and all.
     const std::string folder = KnownFolder(CSIDL_PROGRAM_FILES) + "\\Qarvo Tools\\Context Menu";
     ASSERT_EQ(Install(" /D=" + folder), 0u);
@@ -535,21 +614,30 @@ TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveFilesKeysAnd
               folder + "\\Torlin.dll");
     ASSERT_TRUE(WriteUserFiles(folder));
     ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml.new", "left by a crash"));
+    // Files that an administrator put there: not the uninstaller's.
+    const std::vector<std::string> foreign = {"Skin\\Mine\\skin_mine.xml", "notes.txt"};
+    ASSERT_TRUE(::CreateDirectoryA((folder + "\\Skin\\Mine").c_str(), nullptr));
+    for (const std::string& file : foreign) {
+        ASSERT_TRUE(WriteFileBytes(folder + "\\" + file, "mine"));
+    }
     const std::string classKey = RegisteredClassKey();
     ASSERT_FALSE(classKey.empty());
 
-    // As a deployment tool runs it: the quiet command of the uninstall entry.
-    CProcessTree uninstall(
-        ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
-    EXPECT_EQ(uninstall.Wait(), 0u);
-    EXPECT_FALSE(FileExists(folder));
+    // Done when the command returns: what a script runs next meets no uninstaller at work.
+    EXPECT_EQ(QuietUninstall(), 0u);
+    EXPECT_EQ(FilesBelow(folder), foreign);
     EXPECT_TRUE(NothingRegistered());
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, classKey));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(FileExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk"));
+    EXPECT_FALSE(FileExists(Shortcut()));
     for (const std::string& path : PendingDeletions()) {
         EXPECT_EQ(path.find(folder), std::string::npos) << "left for a restart: " << path;
     }
+    // Installed again right away.
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              InstalledHandler());
+    EXPECT_EQ(FilesBelow(InstallFolder()), InstalledLayout());
 }
 
 TEST_F(InstallerTest, UninstallWhileExplorerHoldsTheHandlerSaysARestartFinishesIt) {
@@ -585,7 +673,7 @@ TEST_F(InstallerTest, UninstallWhileExplorerHoldsTheHandlerSaysARestartFinishesI
         EXPECT_EQ(FilesBelow(folder), std::vector<std::string>{"Torlin.dll"});
         EXPECT_TRUE(NothingRegistered());
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-        EXPECT_FALSE(FileExists(KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk"));
+        EXPECT_FALSE(FileExists(Shortcut()));
         const std::vector<std::string> pending = PendingDeletions();
         const std::vector<std::string> ours = {InstalledHandler(), folder};
         EXPECT_TRUE(std::search(pending.begin(), pending.end(), ours.begin(), ours.end()) !=
@@ -594,6 +682,104 @@ TEST_F(InstallerTest, UninstallWhileExplorerHoldsTheHandlerSaysARestartFinishesI
     }
     Restart();
     EXPECT_FALSE(FileExists(folder));
+}
+
+TEST_F(InstallerTest, AFolderNotNewOrEmptyOrThatTheProgramsCannotReadIsRefusedBeforeAnything) {
+    const std::string programs = KnownFolder(CSIDL_PROGRAM_FILES);
+    // Filled beforehand by someone else: its Config.xml and menu.dat are not taken as the
+    // user's, nor is anything put beside them.
+    const std::string planted = programs + "\\Planted";
+    ASSERT_TRUE(::CreateDirectoryA(planted.c_str(), nullptr));
+    ASSERT_TRUE(WriteUserFiles(planted));
+    const std::vector<std::string> plantedFiles = FilesBelow(planted);
+    EXPECT_EQ(Install(" /D=" + planted), DWORD{ERROR_DIR_NOT_EMPTY});
+    EXPECT_EQ(FilesBelow(planted), plantedFiles);
+    EXPECT_TRUE(NothingRegistered());
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    // A name that the ANSI code page cannot spell, and a folder whose deepest file would need
+    // more than the 255 bytes that the programs read paths into.
+    const std::wstring unspellable = win32::ToWide(programs) + L"\\\x10D0\x10D1";
+    const std::wstring setup = L"\"" + win32::ToWide(SetupProgram()) + L"\" /S /D=";
+    EXPECT_EQ(testing_support::ExitCode(testing_support::StartProcess(setup + unspellable), 60000),
+              DWORD{ERROR_BAD_PATHNAME});
+    EXPECT_EQ(::GetFileAttributesW(unspellable.c_str()), INVALID_FILE_ATTRIBUTES);
+    std::size_t deepest = 0;
+    for (const std::string& file : InstalledLayout()) {
+        deepest = std::max(deepest, file.size());
+    }
+    std::string deep = programs + "\\";
+    deep.resize(255 - 1 - deepest, 'd'); // its deepest file takes exactly 255 bytes
+    EXPECT_EQ(Install(" /D=" + deep + "d"), DWORD{ERROR_BAD_PATHNAME});
+    EXPECT_FALSE(FileExists(deep + "d"));
+
+    // The same on the folder page: the reason, and the page stays.
+    {
+        CProcessTree wizard("\"" + SetupProgram() + "\"");
+        HWND window = ui::WaitForWindow([](HWND hwnd) {
+            return ui::ClassName(hwnd) == "#32770" &&
+                   ui::Text(hwnd).rfind("Qarvo Context Menu Setup", 0) == 0;
+        });
+        ASSERT_NE(window, nullptr);
+        HWND folderEdit = nullptr;
+        ASSERT_TRUE(ui::WaitUntil([&] { return (folderEdit = DescendantWithId(window, 1019)); }));
+        ::SendMessageW(folderEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(unspellable.c_str()));
+        PressButton(window, IDOK); // Install
+        HWND told = ui::WaitForWindow([window](HWND hwnd) {
+            return hwnd != window && ChildTexts(hwnd).find("code page") != std::string::npos;
+        });
+        ASSERT_NE(told, nullptr);
+        PressButton(told, IDOK);
+        EXPECT_TRUE(ui::WaitUntil([&] { return !::IsWindow(told); }));
+        EXPECT_TRUE(::IsWindowVisible(folderEdit)) << "still on the folder page";
+        PressButton(window, IDCANCEL);
+        HWND sure = ui::WaitForWindow([window](HWND hwnd) {
+            return hwnd != window && ChildTexts(hwnd).find("sure") != std::string::npos;
+        });
+        ASSERT_NE(sure, nullptr);
+        PressButton(sure, IDYES);
+        wizard.Wait();
+    }
+    EXPECT_EQ(::GetFileAttributesW(unspellable.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // With its deepest file at 255 bytes the folder is taken, and Torlin.dll registers there.
+    ASSERT_EQ(Install(" /D=" + deep), 0u);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              deep + "\\Torlin.dll");
+    EXPECT_EQ(QuietUninstall(), 0u);
+    EXPECT_FALSE(FileExists(deep));
+}
+
+TEST_F(InstallerTest, OneInstallationOnlyAndAnUninstallerTakesOnlyWhatIsItsOwn) {
+    ASSERT_EQ(Install(), 0u);
+    const std::string folder = InstallFolder();
+    ASSERT_TRUE(WriteUserFiles(folder));
+    // A second installation elsewhere is refused, naming the installed folder.
+    const std::string elsewhere = KnownFolder(CSIDL_PROGRAM_FILES) + "\\Elsewhere";
+    EXPECT_EQ(Install(" /D=" + elsewhere), DWORD{ERROR_PRODUCT_VERSION});
+    EXPECT_FALSE(FileExists(elsewhere));
+    EXPECT_NE(SetupLog().find("installed in " + folder + "."), std::string::npos) << SetupLog();
+
+    // What such a second installation left before that was refused: the same programs and
+    // the uninstaller in another folder, with lists of their own.
+    for (const std::string& file : InstalledLayout()) {
+        const std::string copy = elsewhere + "\\" + file;
+        const int made =
+            ::SHCreateDirectoryExA(nullptr, copy.substr(0, copy.rfind('\\')).c_str(), nullptr);
+        ASSERT_TRUE(made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS) << file;
+        ASSERT_TRUE(::CopyFileA((folder + "\\" + file).c_str(), copy.c_str(), FALSE)) << file;
+    }
+    ASSERT_TRUE(WriteUserFiles(elsewhere));
+    EXPECT_EQ(CProcessTree("\"" + elsewhere + "\\Uninstall.exe\" /S").Wait(), 0u);
+    // It took its programs, and left the lists of a folder that is not the installation, and
+    // the registration, the shortcut and the uninstall entry of the one that is.
+    EXPECT_EQ(FilesBelow(elsewhere),
+              (std::vector<std::string>{"Config.xml", "Config.xml.bak", "menu.dat"}));
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
+              InstalledHandler());
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
+    EXPECT_TRUE(FileExists(Shortcut()));
+    EXPECT_EQ(SubmenuTitles(folder + "\\menu.dat"), std::vector<std::string>{"notes.txt"});
 }
 
 TEST_F(InstallerTest, HandlerThatCannotBeRegisteredFailsTheSilentInstall) {
@@ -613,9 +799,35 @@ TEST_F(InstallerTest, PortableFolderRegistersTheHandlerBesideItsScripts) {
     ASSERT_TRUE(WriteMenuData((folder + "\\menu.dat").c_str(),
                               {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")}));
 
+    // Run as from a prompt; what the script says goes to output.
+    const std::string output = folder + "\\said.txt";
     const auto run = [&](const char* script) {
-        return testing_support::RunAndWait("cmd.exe /c \"\"" + folder + "\\" + script + "\" /q\"");
+        return testing_support::RunAndWait("cmd.exe /c \"\"" + folder + "\\" + script +
+                                           "\" /q > \"" + output + "\"\"");
     };
+    // From a 32-bit prompt the 64-bit regsvr32 is reached as Sysnative: here a stand-in that
+    // records how it was started.
+    const std::string sysnative = KnownFolder(CSIDL_WINDOWS) + "\\Sysnative";
+    ASSERT_TRUE(::CreateDirectoryA(sysnative.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileA((testing_support::ExeFolder() + "\\marker.exe").c_str(),
+                            (sysnative + "\\regsvr32.exe").c_str(), FALSE));
+    EXPECT_EQ(run("Register.cmd"), 0u);
+    const std::string started = ReadFileBytes(sysnative + "\\launched.txt");
+    testing_support::RemoveTree(sysnative);
+    EXPECT_NE(started.find("/s \"" + folder + "\\Torlin.dll\""), std::string::npos) << started;
+    EXPECT_TRUE(NothingRegistered());
+
+    // A folder that others may write into: refused, and the script says why.
+    const CSecurityDescriptor everyone("D:(A;OICI;FA;;;WD)");
+    const CSecurityDescriptor administrators(
+        "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)");
+    ASSERT_TRUE(everyone.ApplyListTo(folder));
+    EXPECT_NE(run("Register.cmd"), 0u);
+    EXPECT_NE(ReadFileBytes(output).find("E_ACCESSDENIED"), std::string::npos)
+        << ReadFileBytes(output);
+    EXPECT_TRUE(NothingRegistered());
+    ASSERT_TRUE(administrators.ApplyListTo(folder));
+
     ASSERT_EQ(run("Register.cmd"), 0u);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
               folder + "\\Torlin.dll");
@@ -641,14 +853,14 @@ TEST_F(InstallerTest, Windows11PackageIsRegisteredForAllUsersAndRemovedOnUpgrade
     // Before Windows 11 (the prefix's own version) no step runs: the classic menu serves.
     ASSERT_TRUE(installWithAList(signedSetup));
     EXPECT_EQ(SubmenuTitlesInNewProcess(notes), classic);
-    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_EQ(QuietUninstall(), 0u);
     EXPECT_TRUE(deploy.Requests().empty());
 
     const CWindows11 windows11;
     // An unsigned release leaves Windows 11 to the classic handler.
     ASSERT_TRUE(installWithAList(SetupProgram()));
     EXPECT_EQ(SubmenuTitlesInNewProcess(notes), classic);
-    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_EQ(QuietUninstall(), 0u);
     EXPECT_TRUE(deploy.Requests().empty());
 
     // A signed one registers its package for every user, the install folder as its external
@@ -678,7 +890,7 @@ TEST_F(InstallerTest, Windows11PackageIsRegisteredForAllUsersAndRemovedOnUpgrade
     EXPECT_NE(requests[2].find(registration), std::string::npos) << requests[2];
 
     // Uninstalling removes it again, and the record of it.
-    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_EQ(QuietUninstall(), 0u);
     requests = deploy.Requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_NE(requests[3].find(removal), std::string::npos) << requests[3];

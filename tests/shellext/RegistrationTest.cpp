@@ -1,4 +1,5 @@
 // Registration of the built Torlin.dll with Wine's regsvr32, read back from the registry.
+#include "AdminOnly.h"
 #include "AnsiText.h"
 #include "RegScript.h"
 #include "RegScriptRows.h"
@@ -8,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <string>
 #include <vector>
 
+using testing_support::CSecurityDescriptor;
 using testing_support::TempDir;
 
 using testing_support::ReadRegString;
@@ -42,6 +46,26 @@ void ExpectNothingRegistered() {
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kColumnKey));
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "<missing>");
 }
+
+// A key of HKEY_CLASSES_ROOT made volatile for a while: no lasting key can be created below it.
+class CVolatileKey {
+public:
+    explicit CVolatileKey(std::string path) : m_path(std::move(path)) {
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, m_path.c_str());
+        win32::CKey key;
+        ::RegCreateKeyExA(HKEY_CLASSES_ROOT, m_path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                          KEY_READ, nullptr, key.Receive(), nullptr);
+    }
+    ~CVolatileKey() {
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, m_path.c_str());
+        testing_support::CreateRegKey(HKEY_CLASSES_ROOT, m_path);
+    }
+    CVolatileKey(const CVolatileKey&) = delete;
+    CVolatileKey& operator=(const CVolatileKey&) = delete;
+
+private:
+    std::string m_path;
+};
 
 class RegistrationTest : public ::testing::Test {
 protected:
@@ -171,6 +195,105 @@ TEST_F(RegistrationTest, WithoutTheApprovedListNothingIsWritten) {
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, key)) << key;
     }
     EXPECT_EQ(dll.Unregister(), S_OK) << "a missing approved list is ignored when unregistering";
+}
+
+TEST_F(RegistrationTest, OnlyALibraryThatAdministratorsAloneCanChangeIsRegistered) {
+    // The rule, on descriptors: who may change the file or its folder.
+    constexpr char kAdministrator[] = "S-1-5-21-1-2-3-1001"; // the one registering
+    const struct {
+        const char* sddl;
+        bool byThatAdministrator;
+        bool registers;
+    } cases[] = {
+        // The installer's folder, and Program Files (owned by TrustedInstaller).
+        {"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)", false, true},
+        {"O:S-1-5-80-956008885-3425904046-3637158000-3191138418-2428521017"
+         "D:P(A;;FA;;;S-1-5-80-956008885-3425904046-3637158000-3191138418-2428521017)"
+         "(A;;0x1301bf;;;SY)(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)"
+         "(A;OICIIO;GA;;;SY)(A;OICIIO;GA;;;BA)(A;OICIIO;GXGR;;;BU)",
+         false, true},
+        // A second drive's root, where Authenticated Users may modify.
+        {"O:BAD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)(A;OICI;0x1200a9;;;BU)",
+         false, false},
+        // Each right that lets a user replace the library, put one beside it or give himself
+        // that: write (add a file), append (add a folder), delete a child, change the list,
+        // take ownership, and the generic ones.
+        {"O:BAD:(A;;FA;;;BA)(A;;0x100002;;;BU)", false, false},
+        {"O:BAD:(A;;FA;;;BA)(A;;0x100004;;;BU)", false, false},
+        {"O:BAD:(A;;FA;;;BA)(A;;0x100040;;;BU)", false, false},
+        {"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)", false, false},
+        {"O:BAD:(A;;FA;;;BA)(A;;WO;;;BU)", false, false},
+        {"O:BAD:(A;;FA;;;BA)(A;;GW;;;WD)", false, false},
+        {"O:BAD:(A;;FA;;;BA)(A;;GA;;;IU)", false, false},
+        // Reading and running are no change; an entry only for what is made below, and a
+        // denial, grant the object nothing.
+        {"O:BAD:(A;;FA;;;BA)(A;;FRFX;;;WD)(A;OICIIO;GA;;;BU)(D;;FA;;;WD)", false, true},
+        // No list at all lets everyone in.
+        {"O:BA", false, false},
+        // An owner may always change the list: only an administrator may own it, and only
+        // then do his own entries count.
+        {"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;BA)(A;;FA;;;S-1-5-21-1-2-3-1001)", false, false},
+        {"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;BA)(A;;FA;;;S-1-5-21-1-2-3-1001)", true, true},
+        {"O:BAD:(A;;FA;;;BA)(A;;FA;;;S-1-5-21-1-2-3-1001)", true, false},
+    };
+    PSID administrator = nullptr;
+    ASSERT_TRUE(::ConvertStringSidToSidA(kAdministrator, &administrator));
+    for (const auto& c : cases) {
+        const CSecurityDescriptor descriptor(c.sddl);
+        ASSERT_NE(descriptor.Get(), nullptr) << c.sddl;
+        EXPECT_EQ(OnlyAdministratorsCanChange(descriptor.Get(),
+                                              c.byThatAdministrator ? administrator : nullptr),
+                  c.registers)
+            << c.sddl;
+    }
+    ::LocalFree(administrator);
+
+    // Real files: Wine reports a file's owner as the user running it (the one registering),
+    // SYSTEM and the owner with full control, and Everyone with what the Unix mode gives
+    // others. A folder or library that others may write is refused before anything is written.
+    const CSecurityDescriptor everyone("D:(A;OICI;FA;;;WD)");
+    const CSecurityDescriptor administrators(
+        "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)");
+    ASSERT_TRUE(everyone.ApplyListTo(dir.Path()));
+    EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
+    EXPECT_NE(RunRegsvr32("/s \"" + dll.Path() + "\""), 0u);
+    ExpectNothingRegistered();
+    ASSERT_TRUE(administrators.ApplyListTo(dir.Path()));
+    ASSERT_TRUE(everyone.ApplyListTo(dll.Path()));
+    EXPECT_EQ(dll.Register(), E_ACCESSDENIED);
+    ExpectNothingRegistered();
+    ASSERT_TRUE(administrators.ApplyListTo(dll.Path()));
+    EXPECT_EQ(dll.Register(), S_OK);
+}
+
+TEST_F(RegistrationTest, FailedRegistrationPutsBackWhatWasThereAndNothingElse) {
+    // The column handlers' key made volatile: registration fails near its end, at the one
+    // key it cannot create below it.
+    const std::string columns = "folder\\shellex\\ColumnHandlers";
+    const HRESULT blocked = HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE);
+    {
+        const CVolatileKey volatileColumns(columns);
+        EXPECT_EQ(dll.Register(), blocked);
+    }
+    ExpectNothingRegistered(); // the approved value included
+
+    // An earlier working registration, from another folder, is left as it was.
+    TempDir otherDir;
+    TorlinModule other(otherDir.Path());
+    ASSERT_EQ(other.Register(), S_OK);
+    {
+        const CVolatileKey volatileColumns(columns);
+        EXPECT_EQ(dll.Register(), blocked);
+    }
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey), "QarvoContextMenu Class");
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), other.Path());
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    for (const std::string& key : kHandlerKeys) {
+        EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, key), kClsidText) << key;
+    }
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "DllRegShlExt extension");
+    EXPECT_EQ(other.Unregister(), S_OK);
 }
 
 TEST(RegistrationScript, EmbeddedScriptIsTheExpectedStatementList) {
