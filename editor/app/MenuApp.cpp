@@ -170,7 +170,7 @@ void CMenuApp::InitAppFolder() {
     std::string ansi;
     const char* problem = nullptr;
     if (folder.empty()) {
-        problem = "The program's folder could not be found.";
+        problem = "The program's folder could not be found";
     } else if (!win32::ToAnsiExact(folder.c_str(), static_cast<int>(folder.size()), ansi)) {
         problem = "The name of the program's folder has characters that this system's code page "
                   "cannot show.\nMove the program to another folder";
@@ -247,6 +247,12 @@ void CMenuApp::CreateMainDlg() {
 }
 
 void CMenuApp::SaveFiles(std::vector<std::string>& reports) {
+    if (AppFolder().empty()) {
+        // Said at start; the changes are lost now, and the user hears it once more.
+        reports.push_back("Your changes were not saved: the program's folder cannot hold its "
+                          "files (see the message at start).");
+        return;
+    }
     std::string configPath;
     AppFilePath(kConfigName, configPath);
     const std::string shownConfig = configPath.empty() ? kConfigName : configPath;

@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,55 @@ TEST_F(EditorProcessTest, ItsListLivesBesideItsProgramWhateverTheFolderIsCalledO
         EXPECT_EQ(ReadFileBytes(decoy + "\\Config.xml"), decoyConfig);
         EXPECT_FALSE(FileExists(decoy + "\\Config.xml.bak"));
         EXPECT_FALSE(FileExists(decoy + "\\menu.dat"));
+    }
+}
+
+TEST_F(EditorProcessTest, AFolderItCannotKeepItsFilesInIsSaidAtStartAndNothingGoesElsewhere) {
+    // One character over the 255 of the path buffers (the program named "M" so that its path
+    // still fits what a program may be started by), and letters the code page cannot spell.
+    std::string tooLong = dir.Path();
+    while (tooLong.size() < 256) {
+        tooLong += "\\" + std::string(std::min<std::size_t>(100, 255 - tooLong.size()), 'd');
+        ASSERT_TRUE(::CreateDirectoryA(tooLong.c_str(), nullptr)) << tooLong;
+    }
+    ASSERT_EQ(tooLong.size(), 256u);
+    const std::wstring unspellable = win32::ToWide(dir.Path()) + L"\\\x10D0\x10D1";
+    ASSERT_TRUE(::CreateDirectoryW(unspellable.c_str(), nullptr));
+    const struct {
+        std::wstring program;
+        const char* said;
+    } cases[] = {
+        {win32::ToWide(tooLong) + L"\\M", "too long (at most 255 characters)"},
+        {unspellable + L"\\Menu.exe", "characters that this system's code page cannot show"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        const std::wstring folder = c.program.substr(0, c.program.rfind(L'\\'));
+        const std::wstring bin = win32::ToWide(testing_support::BinFolder());
+        ASSERT_TRUE(::CopyFileW((bin + L"\\Menu.exe").c_str(), c.program.c_str(), FALSE));
+        ASSERT_TRUE(
+            ::CopyFileW((bin + L"\\Skin.dll").c_str(), (folder + L"\\Skin.dll").c_str(), FALSE));
+        std::wstring command = L"\"" + c.program + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        ASSERT_TRUE(::CreateProcessW(c.program.c_str(), &command[0], nullptr, nullptr, FALSE,
+                                     DETACHED_PROCESS, nullptr, win32::ToWide(dir.Path()).c_str(),
+                                     &startup, &started));
+        win32::CProcess process;
+        process.Attach(started);
+        const EditorProcess editor(started.dwProcessId);
+        const std::string said = editor.AcknowledgeErrorBoxes(1);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_NE(said.find("changes cannot be saved here"), std::string::npos) << said;
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_NE(editor.AcknowledgeErrorBoxes(1).find("Your changes were not saved"),
+                  std::string::npos);
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+        EXPECT_EQ(::GetFileAttributesW((folder + L"\\Config.xml").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+        EXPECT_FALSE(FileExists(dir.File("Config.xml"))) << "nor in the current folder";
     }
 }
 
