@@ -2,7 +2,6 @@
 #include "AnsiText.h"
 #include "QarvoIdentity.h"
 #include "WinApp.h"
-#include <shellapi.h>
 
 HCURSOR CStaticLink::s_hLinkCursor = nullptr;
 BOOL CStaticLink::s_bLinkCursorTried = FALSE;
@@ -133,8 +132,9 @@ void CStaticLink::OnLButtonDown(UINT, POINT) {
         // Never with the editor's rights: the user opens it. The system's box lets Ctrl+C copy
         // the address.
         ::MessageBoxA(::GetParent(m_hWnd),
-                      ("This address could not be opened for you without administrator rights. "
-                       "Open it yourself in your browser or mail program:\n\n" +
+                      ("Explorer could not open this for you, and the editor does not open it "
+                       "with its administrator rights. Open it yourself in your browser or mail "
+                       "program:\n\n" +
                        m_target.m_strTarget)
                           .c_str(),
                       QARVO_EDITOR_TITLE, MB_ICONINFORMATION);
