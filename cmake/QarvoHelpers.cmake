@@ -123,10 +123,9 @@ endfunction()
 
 # QarvoIdentity.h from the identity variables of the top CMakeLists.txt, and the interface
 # library that puts it (and the shared version resource) on a target's include path.
-function(qarvo_generate_identity)
-    string(REPLACE "." "," QARVO_HANDLER_VERSION_NUMBERS ${QARVO_HANDLER_VERSION})
-    # {8-4-4-4-12} as {0x..., 0x..., 0x..., {0x.., ... 8 bytes}}
-    string(REPLACE "-" "" hex ${QARVO_HANDLER_CLSID})
+# A CLSID "8-4-4-4-12" as the parts of its initialiser: {0x..., 0x..., 0x..., {0x.., ... 8 bytes}}.
+function(qarvo_clsid_init clsid out)
+    string(REPLACE "-" "" hex ${clsid})
     string(SUBSTRING ${hex} 0 8 d1)
     string(SUBSTRING ${hex} 8 4 d2)
     string(SUBSTRING ${hex} 12 4 d3)
@@ -136,7 +135,13 @@ function(qarvo_generate_identity)
         list(APPEND bytes "0x${b}")
     endforeach()
     list(JOIN bytes ", " bytes)
-    set(QARVO_HANDLER_CLSID_INIT "0x${d1}, 0x${d2}, 0x${d3}, {${bytes}}")
+    set(${out} "0x${d1}, 0x${d2}, 0x${d3}, {${bytes}}" PARENT_SCOPE)
+endfunction()
+
+function(qarvo_generate_identity)
+    string(REPLACE "." "," QARVO_HANDLER_VERSION_NUMBERS ${QARVO_HANDLER_VERSION})
+    qarvo_clsid_init(${QARVO_HANDLER_CLSID} QARVO_HANDLER_CLSID_INIT)
+    qarvo_clsid_init(${QARVO_COMMAND_CLSID} QARVO_COMMAND_CLSID_INIT)
     set(dir ${CMAKE_BINARY_DIR}/generated)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/QarvoIdentity.h.in ${dir}/QarvoIdentity.h @ONLY)
     add_library(qarvo_identity INTERFACE)

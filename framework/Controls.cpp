@@ -43,3 +43,19 @@ std::string CListCtrl::GetItemText(int index, int subItem) const {
         buffer.resize(buffer.size() * 2);
     }
 }
+
+BOOL CListCtrl::SetItemState(int index, UINT state, UINT mask) const {
+    LVITEMA item = {};
+    item.state = state;
+    item.stateMask = mask;
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+}
+
+BOOL CListCtrl::SetInsertMark(int index, bool after) const {
+    LVINSERTMARK mark = {};
+    mark.cbSize = sizeof mark;
+    mark.dwFlags = after ? LVIM_AFTER : 0;
+    mark.iItem = index;
+    return static_cast<BOOL>(SendMessage(LVM_SETINSERTMARK, 0, reinterpret_cast<LPARAM>(&mark)));
+}

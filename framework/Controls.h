@@ -30,4 +30,30 @@ public:
     BOOL DeleteItem(int index) const {
         return static_cast<BOOL>(SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(index)));
     }
+    // state within mask, for one row or (index -1) for every row.
+    BOOL SetItemState(int index, UINT state, UINT mask) const;
+    BOOL EnsureVisible(int index) const {
+        return static_cast<BOOL>(SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE));
+    }
+    BOOL GetItemRect(int index, RECT& rc, int code) const {
+        rc.left = code;
+        return static_cast<BOOL>(SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(index),
+                                             reinterpret_cast<LPARAM>(&rc)));
+    }
+    BOOL Scroll(int dx, int dy) const {
+        return static_cast<BOOL>(SendMessage(LVM_SCROLL, static_cast<WPARAM>(dx), dy));
+    }
+    // The line shown between rows while one is dragged; index -1 hides it.
+    BOOL SetInsertMark(int index, bool after) const;
+    // Notifications in UTF-16: an edited label then reaches the parent as typed.
+    BOOL SetUnicodeFormat(BOOL unicode) const {
+        return static_cast<BOOL>(SendMessage(LVM_SETUNICODEFORMAT, static_cast<WPARAM>(unicode)));
+    }
+    // Starts editing a row's label in place (the control needs LVS_EDITLABELS): the wide
+    // message, so the edit box takes any character the user types.
+    HWND EditLabel(int index) const {
+        return reinterpret_cast<HWND>(SendMessage(LVM_EDITLABELW, static_cast<WPARAM>(index)));
+    }
+    // The label being edited, or null.
+    HWND GetEditControl() const { return reinterpret_cast<HWND>(SendMessage(LVM_GETEDITCONTROL)); }
 };

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class CWnd;
 
@@ -16,17 +17,15 @@ public:
 
     // IDOK when the user chose a file, IDCANCEL otherwise.
     INT_PTR DoModal();
-    // The chosen path in the ANSI code page.
-    std::string GetPathName() const { return m_path; }
-    // False when the chosen path has characters without an exact ANSI counterpart: the path
-    // above then names another file, or none.
-    bool IsPathNameExact() const { return m_bPathExact; }
+    // The full paths chosen, in the order the dialog gives them (one unless the flags allow
+    // several). In UTF-16, as chosen: a name outside the ANSI code page is still told apart,
+    // where its ANSI form would name another file, or none.
+    const std::vector<std::wstring>& GetPathNames() const { return m_paths; }
 
 private:
     BOOL m_bOpen;
     std::string m_defaultExt, m_fileName, m_filter;
     DWORD m_flags;
     CWnd* m_pParent;
-    std::string m_path;
-    bool m_bPathExact = true;
+    std::vector<std::wstring> m_paths;
 };

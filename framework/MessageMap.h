@@ -155,14 +155,28 @@ template <auto Fn> constexpr auto OnWmNcHitTest() {
     });
 }
 
+// void(UINT keys, POINT client) for a mouse message of the client area (WM_MOUSEMOVE,
+// WM_LBUTTONUP, ...).
+template <auto Fn> constexpr auto OnWmMouse(UINT msg) {
+    using T = msgmap::ClassOf<Fn>;
+    return msgmap::Row<Fn>(msg, 0, 0, [](T* self, WPARAM wp, LPARAM lp, LRESULT& result) {
+        result = msgmap::Invoke<Fn>(self, static_cast<UINT>(wp), msgmap::PointOf(lp));
+        return true;
+    });
+}
+
+// void(HDROP): files dropped on a window that accepts them; the handler releases the drop.
+template <auto Fn> constexpr auto OnWmDropFiles() {
+    using T = msgmap::ClassOf<Fn>;
+    return msgmap::Row<Fn>(WM_DROPFILES, 0, 0, [](T* self, WPARAM wp, LPARAM, LRESULT& result) {
+        result = msgmap::Invoke<Fn>(self, reinterpret_cast<HDROP>(wp));
+        return true;
+    });
+}
+
 // void(UINT keys, POINT client): the left button pressed.
 template <auto Fn> constexpr auto OnWmLButtonDown() {
-    using T = msgmap::ClassOf<Fn>;
-    return msgmap::Row<Fn>(
-        WM_LBUTTONDOWN, 0, 0, [](T* self, WPARAM wp, LPARAM lp, LRESULT& result) {
-            result = msgmap::Invoke<Fn>(self, static_cast<UINT>(wp), msgmap::PointOf(lp));
-            return true;
-        });
+    return OnWmMouse<Fn>(WM_LBUTTONDOWN);
 }
 
 // The row applies to what a control's parent reflects back to the control (its colours).

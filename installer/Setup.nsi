@@ -1,7 +1,8 @@
-; Qarvo Context Menu: the installer and its uninstaller. Compiled by the build (target
-; "dist"), which passes the identities PRODUCT, PUBLISHER, WEBSITE, COPYRIGHT and VERSION,
-; STAGE (the staged installed layout), DELIVERABLES (the lists of that layout), HANDLER and
-; EDITOR (the two programs' file names), ICON and OUTFILE.
+; Qarvo Context Menu: the installer and its uninstaller. Compiled by installer/package.py
+; (target "dist"), which passes the identities PRODUCT, PUBLISHER, WEBSITE, COPYRIGHT and
+; VERSION, STAGE (the staged installed layout), DELIVERABLES (the lists of that layout), HANDLER
+; and EDITOR (the two programs' file names), ICON, OUTFILE, PACKAGE (what it made of Windows
+; 11's sparse package) and, for a signed release, SIGN and SIGN_KEEP.
 
 Unicode true
 ; Explorer is 64-bit and loads only 64-bit handlers. A 64-bit installer also finds the 64-bit
@@ -19,6 +20,14 @@ AllowSkipFiles off
 !include FileFunc.nsh
 !include MUI2.nsh
 !include "${DELIVERABLES}"
+!include "Win11Package.nsh"
+
+; A signed release (installer/package.py passes SIGN): the uninstaller is signed as the compiler
+; writes it, then the installer.
+!ifdef SIGN
+    !uninstfinalize '${SIGN} "%1" --keep "${SIGN_KEEP}"'
+    !finalize '${SIGN} "%1"'
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QarvoContextMenu"
 
@@ -108,6 +117,7 @@ FunctionEnd
 
 Section "Install"
     SetOutPath "$INSTDIR"
+    Call Win11PackageRemove
     Call MoveAsideLoadedHandler
     ; The editor's Config.xml, Config.xml.bak and menu.dat are not part of the package, so an
     ; upgrade leaves them as they are.
@@ -128,6 +138,8 @@ Section "Install"
         Abort
     ${EndIf}
 
+    Call Win11PackageInstall
+
     ; The editor starts in its own folder.
     SetOutPath "$INSTDIR"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EDITOR}" "" "$INSTDIR\${EDITOR}" 0 \
@@ -135,6 +147,7 @@ Section "Install"
 SectionEnd
 
 Section "Uninstall"
+    Call un.Win11PackageRemove
     ; Unregistered first: Explorer then stops loading the handler.
     ClearErrors
     ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\${HANDLER}"' $0

@@ -2,10 +2,13 @@
 // QueryInterface, and the boundary that no exception crosses.
 #pragma once
 
+#include "Module.h"
+
 #include <windows.h>
 #include <unknwn.h>
 
 #include <cstddef>
+#include <new>
 
 // One row of an object's interface table: the interface and where its pointer lies within the
 // object. The first row also answers IUnknown, so it is the object's identity.
@@ -50,4 +53,44 @@ template <class Body> HRESULT ComBoundary(Body&& body) noexcept {
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+}
+
+// The reference count and module lock of an apartment object (a plain count: it is used on one
+// thread): created at 0 holding one module lock, destroyed by the Release that reaches 0. The
+// count is parked far below 0 first, so that calls made during the teardown cannot start a
+// second one.
+template <class T> class CRefCounted {
+public:
+    CRefCounted(const CRefCounted&) = delete;
+    CRefCounted& operator=(const CRefCounted&) = delete;
+
+protected:
+    CRefCounted() { ModuleLock(); }
+    ~CRefCounted() { ModuleUnlock(); }
+
+    ULONG AddRefImpl() { return static_cast<ULONG>(++m_cRef); }
+    ULONG ReleaseImpl() {
+        const LONG count = --m_cRef;
+        if (count == 0) {
+            m_cRef = -1073741823;
+            delete static_cast<T*>(this);
+        }
+        return static_cast<ULONG>(count);
+    }
+
+private:
+    LONG m_cRef = 0;
+};
+
+// A new object answering riid: E_OUTOFMEMORY when it cannot be made, and an object that cannot
+// answer is destroyed at once (0 -> 1 -> QueryInterface -> Release).
+template <class T, class... Args> HRESULT CreateComObject(REFIID riid, void** ppv, Args&&... args) {
+    T* object = new (std::nothrow) T(static_cast<Args&&>(args)...);
+    if (object == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    object->AddRef();
+    const HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
 }

@@ -1,27 +1,13 @@
 #include "ContextMenu.h"
-#include "ComPlumbing.h"
-#include "MenuData.h"
-#include "Module.h"
+#include "MenuEntries.h"
 #include "Owners.h"
 
 #include <cstring>
-#include <new>
 
 namespace {
 
 constexpr char kSubmenuText[] = "&Qarvo Context Menu";
 constexpr char kHelpText[] = "Custom menu";
-// Set before the object is destroyed, so AddRef/Release during teardown cannot reach 0 again.
-constexpr LONG kDestroyingRefCount = -1073741823;
-
-// A field copied into a buffer one byte wider, so a field without a NUL ends at its width.
-template <std::size_t N> struct CTerminated {
-    explicit CTerminated(const char (&field)[N]) {
-        std::memcpy(text, field, N);
-        text[N] = '\0';
-    }
-    char text[N + 1];
-};
 
 // A title as item text: every "&" doubled, so "Q&A" shows as typed and not as a shortcut key.
 // A title that ends within its field and holds no "&" is used where it lies, uncopied. Room for
@@ -57,24 +43,8 @@ private:
 
 } // namespace
 
-QarvoContextMenu::QarvoContextMenu() {
-    ModuleLock();
-}
-
-QarvoContextMenu::~QarvoContextMenu() {
-    ModuleUnlock();
-}
-
 HRESULT QarvoContextMenu::Create(REFIID riid, void** ppv) {
-    QarvoContextMenu* handler = new (std::nothrow) QarvoContextMenu();
-    if (handler == nullptr) {
-        return E_OUTOFMEMORY;
-    }
-    // Count 0 -> 1 -> QueryInterface -> Release: a refused interface destroys the object.
-    handler->AddRef();
-    const HRESULT hr = handler->QueryInterface(riid, ppv);
-    handler->Release();
-    return hr;
+    return CreateComObject<QarvoContextMenu>(riid, ppv);
 }
 
 STDMETHODIMP QarvoContextMenu::QueryInterface(REFIID riid, void** ppv) {
@@ -86,16 +56,11 @@ STDMETHODIMP QarvoContextMenu::QueryInterface(REFIID riid, void** ppv) {
 }
 
 STDMETHODIMP_(ULONG) QarvoContextMenu::AddRef() {
-    return static_cast<ULONG>(++m_cRef);
+    return AddRefImpl();
 }
 
 STDMETHODIMP_(ULONG) QarvoContextMenu::Release() {
-    const LONG count = --m_cRef;
-    if (count == 0) {
-        m_cRef = kDestroyingRefCount;
-        delete this;
-    }
-    return static_cast<ULONG>(count);
+    return ReleaseImpl();
 }
 
 // The selection, folder and class key play no part: the submenu is the same everywhere.
@@ -107,21 +72,33 @@ STDMETHODIMP QarvoContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY)
     return hr;
 }
 
-// Reads "menu.dat" from the folder this library was loaded from.
+// Reads "menu.dat" from the folder this library was loaded from; steps aside where Windows 11's
+// packaged command shows the submenu in this menu too.
 HRESULT QarvoContextMenu::LoadItems() {
-    char dataPath[256];
-    if (!MenuDataPath(dataPath) || ReadMenuData(dataPath, m_items) <= 0 || m_items.empty()) {
+    const HRESULT hr = LoadMenuEntries(m_items);
+    if (SUCCEEDED(hr) && PackagedCommandServesTheMenu()) {
+        m_items.clear();
         return E_INVALIDARG;
     }
-    return S_OK;
+    return hr;
 }
 
-STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idCmdFirst, UINT,
-                                                UINT flags) {
+STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idCmdFirst,
+                                                UINT idCmdLast, UINT flags) {
     if (flags & CMF_DEFAULTONLY) {
         return S_OK;
     }
-    const UINT count = static_cast<UINT>(m_items.size());
+    // The shell's range ends at idCmdLast itself: entries past it are left out rather than given
+    // ids that belong to other handlers, and with room for none there is no submenu at all.
+    UINT count = static_cast<UINT>(m_items.size());
+    if (idCmdLast < idCmdFirst) {
+        count = 0;
+    } else if (idCmdLast - idCmdFirst < count) {
+        count = idCmdLast - idCmdFirst + 1;
+    }
+    if (count == 0 && !m_items.empty()) {
+        return S_OK;
+    }
     win32::CMenu popup(::CreatePopupMenu());
     for (UINT i = 0; i < count; ++i) {
         const CItemText title(m_items[i].MenuTitle);
@@ -144,20 +121,12 @@ STDMETHODIMP QarvoContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (offset >= m_items.size()) {
         return E_INVALIDARG;
     }
-    const CTerminated<sizeof(MenuItem::FilePath)> path(m_items[offset].FilePath);
-    // A launch that fails is reported; the system tells the user why over the caller's window,
-    // unless the caller asked for no UI.
-    SHELLEXECUTEINFOA launch = {};
-    launch.cbSize = sizeof launch;
-    launch.fMask = (info->fMask & CMIC_MASK_FLAG_NO_UI) ? SEE_MASK_FLAG_NO_UI : 0;
-    launch.hwnd = info->hwnd;
-    launch.lpVerb = "open";
-    launch.lpFile = path.text;
-    launch.nShow = SW_SHOW;
-    if (!::ShellExecuteExA(&launch)) {
-        return LastErrorResult();
-    }
-    return S_OK;
+    // No UI and a synchronous launch, for a host that ends right after this call, as asked.
+    static_assert(CMIC_MASK_FLAG_NO_UI == SEE_MASK_FLAG_NO_UI &&
+                      CMIC_MASK_NOASYNC == SEE_MASK_NOASYNC,
+                  "the caller's flags are the launch's");
+    return LaunchEntry(m_items[offset], info->hwnd,
+                       info->fMask & (CMIC_MASK_FLAG_NO_UI | CMIC_MASK_NOASYNC));
 }
 
 STDMETHODIMP QarvoContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name,

@@ -1,12 +1,15 @@
 // The context menu handler that the shell creates for every context menu it builds.
 #pragma once
 
+#include "ComPlumbing.h"
 #include "MenuItem.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-class QarvoContextMenu : public IShellExtInit, public IContextMenu {
+class QarvoContextMenu : public IShellExtInit,
+                         public IContextMenu,
+                         public CRefCounted<QarvoContextMenu> {
 public:
     // Creates a handler and answers riid; a handler that cannot answer is destroyed at once.
     static HRESULT Create(REFIID riid, void** ppv);
@@ -24,16 +27,15 @@ public:
     STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT type, UINT* reserved, CHAR* name,
                                   UINT cchMax) override;
 
-    QarvoContextMenu(const QarvoContextMenu&) = delete;
-    QarvoContextMenu& operator=(const QarvoContextMenu&) = delete;
-
 protected:
-    QarvoContextMenu();
-    virtual ~QarvoContextMenu();
+    QarvoContextMenu() = default;
+    virtual ~QarvoContextMenu() = default;
 
 private:
+    friend class CRefCounted<QarvoContextMenu>;
+    template <class T, class... Args> friend HRESULT CreateComObject(REFIID, void**, Args&&...);
+
     HRESULT LoadItems();
 
-    LONG m_cRef = 0;
     MenuItemList m_items;
 };

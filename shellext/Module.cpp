@@ -1,6 +1,7 @@
 #include "Module.h"
 #include "ClassFactory.h"
 #include "ContextMenu.h"
+#include "ExplorerCommand.h"
 
 #include "QarvoIdentity.h"
 
@@ -9,6 +10,7 @@
 #include <new>
 
 const CLSID CLSID_QarvoContextMenu = {QARVO_HANDLER_CLSID_INIT};
+const CLSID CLSID_QarvoExplorerCommand = {QARVO_COMMAND_CLSID_INIT};
 
 namespace {
 
@@ -21,7 +23,8 @@ struct ClassEntry {
     CClassFactory::CreateFn create;
     std::atomic<IClassFactory*> factory;
 };
-ClassEntry s_classes[] = {{&CLSID_QarvoContextMenu, &QarvoContextMenu::Create, nullptr}};
+ClassEntry s_classes[] = {{&CLSID_QarvoContextMenu, &QarvoContextMenu::Create, nullptr},
+                          {&CLSID_QarvoExplorerCommand, &QarvoExplorerCommand::Create, nullptr}};
 CRITICAL_SECTION s_csObjectTable;
 
 // The class's factory, made once and kept until the library is unloaded; null when it cannot

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 extern const CLSID CLSID_QarvoContextMenu;
+extern const CLSID CLSID_QarvoExplorerCommand;
 
 HMODULE ModuleHandle();
 void ModuleLock();

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <shellapi.h>
 
 namespace win32 {
 
@@ -122,6 +123,15 @@ struct WindowTraits {
     static void Close(Handle h) { ::DestroyWindow(h); }
 };
 using CWindow = CUnique<WindowTraits>;
+
+// Files dropped on a window (WM_DROPFILES): released once read.
+struct DropTraits {
+    using Handle = HDROP;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DragFinish(h); }
+};
+using CDrop = CUnique<DropTraits>;
 
 struct BstrTraits {
     using Handle = BSTR;

@@ -1,4 +1,5 @@
-// The editor's own message box: one centred line of text and an OK button.
+// The editor's own message box: centred text (one line, or as many as it needs) and an OK
+// button.
 #pragma once
 
 #include "Controls.h"
@@ -23,4 +24,8 @@ protected:
 
     void OnButtonOk();
     void OnPaint();
+
+private:
+    // Grows the box downwards until the whole text fits its width.
+    void FitText();
 };

@@ -11,10 +11,52 @@
 #include "QarvoIdentity.h"
 #include "ShellLaunch.h"
 
+#include "AnsiText.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
 namespace {
 
 constexpr UINT_PTR kShowTimer = 100;
 constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
+// Posted to say why a renamed title was refused, once the list's label editor is gone: a box
+// shown while it ends would take its focus and end it a second time.
+constexpr UINT kMsgShowRefusal = WM_APP + 1;
+// A report of refused files names this many, then says how many more there were.
+constexpr std::size_t kMaxReportedRefusals = 10;
+
+constexpr char kListFull[] = "The menu holds at most 26 items.";
+constexpr char kDuplicate[] = "The same item have been existent.";
+constexpr char kPathTooLong[] = "The file path is too long for the menu (at most 255 characters).";
+constexpr char kPathNotStorable[] = "The path has characters that the menu cannot store.";
+constexpr char kTitleNotStorable[] = "The title has characters that the menu cannot store.";
+
+// Only spaces (of any kind the code page knows), or nothing at all.
+bool IsBlank(const std::string& text) {
+    const std::wstring wide = win32::ToWide(text);
+    std::vector<WORD> types(wide.size());
+    if (!wide.empty() &&
+        !::GetStringTypeW(CT_CTYPE1, wide.data(), static_cast<int>(wide.size()), types.data())) {
+        return false;
+    }
+    return std::all_of(types.begin(), types.end(),
+                       [](WORD type) { return (type & (C1_SPACE | C1_BLANK)) != 0; });
+}
+
+// Why a title cannot be a menu title, or null when it can. A title taken from a file is
+// spoken of as the file's name.
+const char* TitleRefusal(const std::string& title, bool fromFileName) {
+    if (title.size() >= sizeof(MenuItem::MenuTitle)) {
+        return fromFileName ? "The file name is too long for a menu title (at most 127 characters)."
+                            : "The title is too long for the menu (at most 127 characters).";
+    }
+    if (IsBlank(title)) {
+        return "A menu title cannot be empty or only spaces.";
+    }
+    return nullptr;
+}
 
 // A window not redrawn while this lives, and redrawn again however the scope ends.
 class CRedrawOff {
@@ -46,6 +88,13 @@ const MsgMap<CMainDlg> CMainDlg::s_messageMap = {
     OnCommand<&CMainDlg::OnDelete>(IDC_DELETE),
     OnCommand<&CMainDlg::OnSelectFilePath>(IDC_SELECT_FILE),
     OnNotify<&CMainDlg::OnItemChangingList>(IDC_LIST_ITEMS, LVN_ITEMCHANGING),
+    OnNotify<&CMainDlg::OnEndLabelEditList>(IDC_LIST_ITEMS, LVN_ENDLABELEDITW),
+    OnNotify<&CMainDlg::OnBeginDragList>(IDC_LIST_ITEMS, LVN_BEGINDRAG),
+    OnWmMouse<&CMainDlg::OnMouseMove>(WM_MOUSEMOVE),
+    OnWmMouse<&CMainDlg::OnLButtonUp>(WM_LBUTTONUP),
+    OnMessage<&CMainDlg::OnCaptureChanged>(WM_CAPTURECHANGED),
+    OnWmDropFiles<&CMainDlg::OnDropFiles>(),
+    OnMessage<&CMainDlg::OnShowRefusal>(kMsgShowRefusal),
 };
 
 bool GetFileNameFromPath(const std::string& path, std::string& title) {
@@ -117,6 +166,8 @@ void CMainDlg::InitListColumns() {
     }
     m_listItems.SetExtendedStyle(m_listItems.GetExtendedStyle() | LVS_EX_GRIDLINES |
                                  LVS_EX_FULLROWSELECT);
+    // A renamed title then arrives as typed, so what the code page cannot spell is told apart.
+    m_listItems.SetUnicodeFormat(TRUE);
     RECT rc;
     ::GetWindowRect(m_listItems.m_hWnd, &rc);
     const int width = g_appConfig.Col0Width;
@@ -152,6 +203,10 @@ void CMainDlg::FillList() {
 
 LRESULT CMainDlg::OnItemChangingList(NMHDR* hdr) {
     const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
+    // A renamed or moved row's new text is reported too; only states concern the tracking.
+    if ((change->uChanged & LVIF_STATE) == 0) {
+        return 0;
+    }
     // Moving the selection, the list view may report the old row's loss only after the new row
     // became selected and focused: another row losing its state leaves the tracking alone.
     const bool lossOnly = (change->uNewState & ~change->uOldState) == 0;
@@ -185,49 +240,77 @@ void CMainDlg::ShowMessage(const std::string& text) {
     box.DoModal();
 }
 
-bool CMainDlg::CanStoreEntry(const std::string& title, const std::string& path) {
+const char* CMainDlg::AddRefusal(const std::string& title, const std::string& path) const {
+    // "menu.dat" describes at most 26 entries.
+    if (m_listItems.GetItemCount() >= menudata::kMaxRecords) {
+        return kListFull;
+    }
     if (path.size() > menudata::kMaxPath) {
-        ShowMessage("The file path is too long for the menu (at most 255 characters).");
-        return false;
+        return kPathTooLong;
     }
-    if (title.size() >= sizeof(MenuItem::MenuTitle)) {
-        ShowMessage("The file name is too long for a menu title (at most 127 characters).");
-        return false;
+    if (const char* refusal = TitleRefusal(title, true)) {
+        return refusal;
     }
-    return true;
+    if (IsDuplicateItem(path)) {
+        return kDuplicate;
+    }
+    return nullptr;
 }
 
 void CMainDlg::OnSelectFilePath() {
-    // "menu.dat" describes at most 26 entries: say so before the user picks a 27th.
+    // Said before the user picks a 27th.
     if (m_listItems.GetItemCount() >= menudata::kMaxRecords) {
-        ShowMessage("The menu holds at most 26 items.");
+        ShowMessage(kListFull);
         return;
     }
     // The dialog must not move the current folder: nothing of ours may depend on it.
-    CFileDialog dialog(TRUE, nullptr, nullptr,
-                       OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR, nullptr);
+    CFileDialog dialog(
+        TRUE, nullptr, nullptr,
+        OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_ALLOWMULTISELECT, nullptr);
     if (dialog.DoModal() != IDOK) {
         return;
     }
-    if (!dialog.IsPathNameExact()) {
-        ShowMessage("The path has characters that the menu cannot store.");
+    AddFiles(dialog.GetPathNames());
+}
+
+void CMainDlg::AddFiles(const std::vector<std::wstring>& paths) {
+    std::vector<std::string> refusals;
+    int added = -1;
+    for (const std::wstring& wide : paths) {
+        std::string path, title;
+        const bool exact = win32::ToAnsiExact(wide.c_str(), -1, path);
+        GetFileNameFromPath(path, title);
+        const char* refusal = exact ? AddRefusal(title, path) : kPathNotStorable;
+        if (refusal != nullptr) {
+            // One file alone is answered as it always was; several are named with their reason.
+            refusals.push_back(paths.size() == 1 ? refusal : title + ": " + refusal);
+            continue;
+        }
+        m_strPath = path;
+        m_strTitle = title;
+        g_bListModified = true;
+        AddListRow(m_strTitle, m_strPath);
+        added = m_listItems.GetItemCount() - 1;
+    }
+    if (added != -1) {
+        UpdateData(FALSE);
+        m_listItems.EnsureVisible(added);
+    }
+    if (refusals.empty()) {
         return;
     }
-    const std::string path = dialog.GetPathName();
-    std::string title = m_strTitle;
-    GetFileNameFromPath(path, title);
-    if (!CanStoreEntry(title, path)) {
-        return;
+    std::string report;
+    if (paths.size() > 1) {
+        report = "Not added (" + std::to_string(refusals.size()) + " of " +
+                 std::to_string(paths.size()) + "):";
     }
-    m_strPath = path;
-    m_strTitle = title;
-    if (IsDuplicateItem(m_strTitle, m_strPath)) {
-        ShowMessage("The same item have been existent.");
-        return;
+    for (std::size_t i = 0; i < refusals.size() && i < kMaxReportedRefusals; ++i) {
+        report += (report.empty() ? "" : "\n") + refusals[i];
     }
-    g_bListModified = true;
-    AddListRow(m_strTitle, m_strPath);
-    UpdateData(FALSE);
+    if (refusals.size() > kMaxReportedRefusals) {
+        report += "\n... and " + std::to_string(refusals.size() - kMaxReportedRefusals) + " more.";
+    }
+    ShowMessage(report);
 }
 
 bool CMainDlg::AddListRow(const std::string& title, const std::string& path) {
@@ -237,10 +320,10 @@ bool CMainDlg::AddListRow(const std::string& title, const std::string& path) {
     return true;
 }
 
-bool CMainDlg::IsDuplicateItem(const std::string& title, const std::string& path) const {
+bool CMainDlg::IsDuplicateItem(const std::string& path) const {
     const int count = m_listItems.GetItemCount();
     for (int row = 0; row < count; ++row) {
-        if (m_listItems.GetItemText(row, 0) == title && m_listItems.GetItemText(row, 1) == path) {
+        if (m_listItems.GetItemText(row, 1) == path) {
             return true;
         }
     }
@@ -253,11 +336,177 @@ void CMainDlg::OnDelete() {
     }
     m_listItems.DeleteItem(m_nCurItem);
     m_nCurItem = -1;
+    // The list may hand the deleted row's focus to the row now in its place; a click there
+    // would then report that row losing the focus right after gaining it, and nothing would
+    // be tracked. No row keeps the focus: the next click or arrow key sets it afresh.
+    m_listItems.SetItemState(-1, 0, LVIS_FOCUSED);
     EnableDelete(false);
     m_strTitle.clear();
     m_strPath.clear();
     UpdateData(FALSE);
     g_bListModified = true;
+}
+
+LRESULT CMainDlg::OnEndLabelEditList(NMHDR* hdr) {
+    const NMLVDISPINFOW* edit = reinterpret_cast<const NMLVDISPINFOW*>(hdr);
+    const int row = edit->item.iItem;
+    const bool cancelled = m_bLabelCancelled;
+    m_bLabelCancelled = false;
+    const wchar_t* typed = edit->item.pszText;
+    // An emptied field may arrive as no text at all, like Esc: told apart by the field itself.
+    HWND editor = m_listItems.GetEditControl();
+    if (typed == nullptr && !cancelled && editor != nullptr &&
+        ::GetWindowTextLengthW(editor) == 0) {
+        typed = L"";
+    }
+    if (typed == nullptr || row < 0) {
+        return FALSE; // cancelled, or left as it was
+    }
+    std::string title;
+    const char* refusal =
+        win32::ToAnsiExact(typed, -1, title) ? TitleRefusal(title, false) : kTitleNotStorable;
+    if (refusal != nullptr) {
+        m_strRefusal = refusal;
+        PostMessage(kMsgShowRefusal);
+        return FALSE; // the old title stays
+    }
+    if (title == m_listItems.GetItemText(row, 0)) {
+        return FALSE;
+    }
+    g_bListModified = true;
+    if (row == m_nCurItem) {
+        m_strTitle = title;
+        UpdateData(FALSE);
+    }
+    return TRUE; // the list takes the text, exactly as the menu will store it
+}
+
+void CMainDlg::OnShowRefusal() {
+    const std::string text = std::move(m_strRefusal);
+    m_strRefusal.clear();
+    if (!text.empty()) {
+        ShowMessage(text);
+    }
+}
+
+void CMainDlg::MoveRow(int from, int to) {
+    const int count = m_listItems.GetItemCount();
+    if (from < 0 || from >= count || to < 0 || to >= count || from == to) {
+        return;
+    }
+    const std::string title = m_listItems.GetItemText(from, 0);
+    const std::string path = m_listItems.GetItemText(from, 1);
+    {
+        const CRedrawOff quiet(m_listItems);
+        m_listItems.DeleteItem(from);
+        m_listItems.InsertItem(to, title);
+        m_listItems.SetItemText(to, 1, path);
+    }
+    // The moved row alone is selected, as after a click on it, so the keys move it on.
+    m_listItems.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    m_listItems.SetItemState(to, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    m_listItems.EnsureVisible(to);
+    g_bListModified = true;
+}
+
+LRESULT CMainDlg::OnBeginDragList(NMHDR* hdr) {
+    const NMLISTVIEW* drag = reinterpret_cast<const NMLISTVIEW*>(hdr);
+    if (drag->iItem >= 0) {
+        m_nDragItem = drag->iItem;
+        // The mouse now reports to the dialog wherever it goes, until the button is released.
+        ::SetCapture(m_hWnd);
+    }
+    return 0;
+}
+
+int CMainDlg::DropIndexAt(POINT pt) const {
+    const int count = m_listItems.GetItemCount();
+    RECT first;
+    if (count == 0 || !m_listItems.GetItemRect(0, first, LVIR_BOUNDS) ||
+        first.bottom <= first.top) {
+        return 0;
+    }
+    // From the first row's place, which lies above the client area once the list scrolled.
+    const int height = first.bottom - first.top;
+    const int offset = pt.y - first.top + height / 2;
+    return offset < 0 ? 0 : std::min(offset / height, count);
+}
+
+void CMainDlg::OnMouseMove(UINT, POINT pt) {
+    if (m_nDragItem < 0) {
+        Default();
+        return;
+    }
+    ::MapWindowPoints(m_hWnd, m_listItems.m_hWnd, &pt, 1);
+    // Beyond the list's top or bottom edge the rows scroll towards the mouse.
+    RECT client, first;
+    ::GetClientRect(m_listItems.m_hWnd, &client);
+    if (m_listItems.GetItemRect(0, first, LVIR_BOUNDS)) {
+        const int height = first.bottom - first.top;
+        HWND header = ListView_GetHeader(m_listItems.m_hWnd);
+        RECT headerRect = {};
+        if (header != nullptr) {
+            ::GetWindowRect(header, &headerRect);
+        }
+        if (pt.y < headerRect.bottom - headerRect.top) {
+            m_listItems.Scroll(0, -height);
+        } else if (pt.y >= client.bottom) {
+            m_listItems.Scroll(0, height);
+        }
+    }
+    const int gap = DropIndexAt(pt);
+    const int count = m_listItems.GetItemCount();
+    m_listItems.SetInsertMark(gap < count ? gap : count - 1, gap >= count);
+}
+
+void CMainDlg::OnLButtonUp(UINT, POINT pt) {
+    if (m_nDragItem < 0) {
+        Default();
+        return;
+    }
+    ::MapWindowPoints(m_hWnd, m_listItems.m_hWnd, &pt, 1);
+    const int from = m_nDragItem;
+    const int gap = DropIndexAt(pt);
+    EndDrag();
+    // The row leaves its own place first: a gap below it is one row higher afterwards.
+    MoveRow(from, gap > from ? gap - 1 : gap);
+}
+
+void CMainDlg::EndDrag() {
+    m_nDragItem = -1;
+    m_listItems.SetInsertMark(-1, false);
+    if (::GetCapture() == m_hWnd) {
+        ::ReleaseCapture();
+    }
+}
+
+void CMainDlg::OnCaptureChanged() {
+    // Another window took the mouse (or Esc released it): the drag ends where it began.
+    if (m_nDragItem >= 0) {
+        m_nDragItem = -1;
+        m_listItems.SetInsertMark(-1, false);
+    }
+    Default();
+}
+
+// Files dropped from Explorer (the window carries WS_EX_ACCEPTFILES). Running as administrator
+// the editor leaves the message filter as Windows sets it: opened to drops from programs of
+// lower rights, any program of the user could slip paths into an administrator's list.
+void CMainDlg::OnDropFiles(HDROP dropped) {
+    std::vector<std::wstring> paths;
+    {
+        const win32::CDrop drop(dropped);
+        const UINT count = ::DragQueryFileW(drop.Get(), 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            const UINT length = ::DragQueryFileW(drop.Get(), i, nullptr, 0);
+            std::wstring path(length + 1, L'\0');
+            path.resize(::DragQueryFileW(drop.Get(), i, &path[0], length + 1));
+            paths.push_back(path);
+        }
+    }
+    if (!paths.empty()) {
+        AddFiles(paths);
+    }
 }
 
 void CMainDlg::SaveListToItems() {
@@ -271,6 +520,10 @@ void CMainDlg::SaveListToItems() {
 }
 
 void CMainDlg::OnClose() {
+    // A title still being edited is kept, as when the user clicks elsewhere.
+    if (m_listItems.m_hWnd != nullptr && m_listItems.GetEditControl() != nullptr) {
+        ::SetFocus(m_listItems.m_hWnd);
+    }
     if (m_listItems.m_hWnd != nullptr) {
         g_appConfig.Col0Width = m_listItems.GetColumnWidth(0);
     }
@@ -319,9 +572,19 @@ void CMainDlg::OnSkins() {
 }
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
+    const bool inList = msg->hwnd != nullptr && msg->hwnd == m_listItems.m_hWnd;
     if (msg->message == WM_KEYDOWN) {
+        // The title being edited in the list takes Enter (keep) and Esc (cancel) for itself.
+        if ((msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) && msg->hwnd != nullptr &&
+            msg->hwnd == m_listItems.GetEditControl()) {
+            m_bLabelCancelled = msg->wParam == VK_ESCAPE;
+            return FALSE;
+        }
         switch (msg->wParam) {
-        case VK_ESCAPE: // never closes the main window
+        case VK_ESCAPE: // never closes the main window; it only ends a drag
+            if (m_nDragItem >= 0) {
+                EndDrag();
+            }
             return TRUE;
         case VK_RETURN: // whichever control has the focus
             OnSelectFilePath();
@@ -329,9 +592,28 @@ BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
         case VK_F1:
             OnHelp();
             return TRUE;
+        case VK_F2:
+            if (inList && m_nCurItem != -1) {
+                m_listItems.EditLabel(m_nCurItem);
+                return TRUE;
+            }
+            break;
+        case VK_DELETE:
+            if (inList) {
+                OnDelete();
+                return TRUE;
+            }
+            break;
         default:
             break;
         }
+    } else if (msg->message == WM_SYSKEYDOWN && inList &&
+               (msg->wParam == VK_UP || msg->wParam == VK_DOWN)) {
+        // Alt+Up, Alt+Down: the tracked row one place up or down.
+        if (m_nCurItem != -1) {
+            MoveRow(m_nCurItem, m_nCurItem + (msg->wParam == VK_UP ? -1 : 1));
+        }
+        return TRUE;
     }
     return CDialog::PreTranslateMessage(msg);
 }

@@ -5,6 +5,7 @@
 #include "Dialog.h"
 
 #include <string>
+#include <vector>
 
 // Stores the file-name part of path (after the last backslash) into title; a path without a
 // backslash, or with nothing after it, is its own title. False only for an empty path.
@@ -28,8 +29,14 @@ public:
     void InitListColumns();
     void FillList();
     bool AddListRow(const std::string& title, const std::string& path);
-    bool IsDuplicateItem(const std::string& title, const std::string& path) const;
+    // True when a row already opens this path (whatever its title).
+    bool IsDuplicateItem(const std::string& path) const;
     void SaveListToItems();
+    // Adds each file as a chosen one is added, in this order; what cannot be added is said once,
+    // at the end.
+    void AddFiles(const std::vector<std::wstring>& paths);
+    // Moves a row to another index; the moved row is then the one selected and tracked.
+    void MoveRow(int from, int to);
 
     BOOL PreTranslateMessage(MSG* msg) override;
 
@@ -37,6 +44,13 @@ public:
     void OnSelectFilePath();
     void OnDelete();
     LRESULT OnItemChangingList(NMHDR* hdr);
+    LRESULT OnEndLabelEditList(NMHDR* hdr);
+    LRESULT OnBeginDragList(NMHDR* hdr);
+    void OnMouseMove(UINT keys, POINT pt);
+    void OnLButtonUp(UINT keys, POINT pt);
+    void OnCaptureChanged();
+    void OnDropFiles(HDROP drop);
+    void OnShowRefusal();
     void OnTimer(UINT_PTR id);
     void OnClose();
     void OnSysCommand(UINT id, LPARAM lp);
@@ -54,8 +68,18 @@ protected:
     BOOL OnInitDialog() override;
 
 private:
-    // Refuses what "menu.dat" cannot hold, in the editor's own message box.
-    bool CanStoreEntry(const std::string& title, const std::string& path);
+    // Why a new entry cannot go into "menu.dat", or null when it can.
+    const char* AddRefusal(const std::string& title, const std::string& path) const;
     void ShowMessage(const std::string& text);
     void EnableDelete(bool enable);
+    // The gap between rows (0 to the row count) nearest to a point of the list's client area.
+    int DropIndexAt(POINT pt) const;
+    void EndDrag();
+
+    // The row being dragged to a new place, or -1.
+    int m_nDragItem = -1;
+    // A renamed title that was refused, said once the label editor is gone.
+    std::string m_strRefusal;
+    // Esc ended the title's editing.
+    bool m_bLabelCancelled = false;
 };

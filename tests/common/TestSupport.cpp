@@ -165,13 +165,16 @@ std::string UnixPath(const std::string& windowsPath) {
 } // namespace
 
 int UnixProcessOf(const std::string& programPath) {
-    // A Wine process's first argument is its Windows path. The shell is not waited for by
-    // Wine, so its answer appears in one step when it is complete.
+    // A Wine process's first argument is its Windows path. One grep finds the few processes
+    // that have the path as any argument (this shell among them), and only those are read
+    // further: two programs started per process took seconds on a busy machine. The shell is
+    // not waited for by Wine, so its answer appears in one step when it is complete.
     TempDir dir;
     const std::string out = dir.File("pid");
-    RunShell(R"(n=0; for p in /proc/[0-9]*; do )"
-             R"(a=$(tr '\0' '\n' < $p/cmdline 2>/dev/null | head -n 1); )"
-             R"([ "$a" = "$1" ] && n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")",
+    RunShell(R"(n=0; for f in $(grep -lzxF -- "$1" /proc/[0-9]*/cmdline 2>/dev/null); do )"
+             R"(p=${f%/cmdline}; p=${p#/proc/}; [ "$p" = "$$" ] && continue; )"
+             R"(a=$(tr '\0' '\n' < $f 2>/dev/null | head -n 1); [ "$a" = "$1" ] && n=$p; )"
+             R"(done; echo $n > "$2.new"; mv "$2.new" "$2")",
              {programPath, UnixPath(out)});
     WaitForFile(out, 10000);
     return std::atoi(ReadFileBytes(out).c_str());

@@ -41,37 +41,52 @@ void MainDlgTest::Pump() {
             if (msg.message == WM_QUIT) {
                 continue; // the test checks for it on its own
             }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            CWinApp::ProcessLoopMessage(&msg);
         }
         ::Sleep(5);
     }
 }
 
-std::string MainDlgTest::AddThroughFileDialog(const std::wstring& path) {
+std::string MainDlgTest::RunAndAnswer(const std::function<void()>& action,
+                                      const std::function<bool(HWND)>& choose) {
     std::string message;
     std::atomic<bool> done{false};
     std::thread driver([&] {
-        bool chosen = false;
+        bool chosen = !choose;
         ui::WaitUntil([&] {
             if (!chosen) {
                 if (HWND fileDialog = ui::WaitForFileDialog(0)) {
-                    chosen = ui::ChooseFile(fileDialog, path);
+                    chosen = choose(fileDialog);
                 }
             }
             if (HWND box = ui::WaitForMessageBox(0)) {
                 message = ui::ItemText(box, IDC_MSGBOX_TEXT);
+                ::GetWindowRect(::GetDlgItem(box, IDC_MSGBOX_TEXT), &boxText);
+                ::GetWindowRect(::GetDlgItem(box, IDC_MSGBOX_OK), &boxButton);
                 ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
                 return true;
             }
             return done.load();
         });
     });
-    dlg->OnSelectFilePath();
+    action();
     done = true;
     driver.join();
     Pump();
     return message;
+}
+
+std::string MainDlgTest::AddThroughFileDialog(const std::wstring& path) {
+    return RunAndAnswer([this] { dlg->OnSelectFilePath(); },
+                        [&path](HWND fileDialog) { return ui::ChooseFile(fileDialog, path); });
+}
+
+std::string MainDlgTest::Drop(const std::vector<std::wstring>& paths) {
+    return RunAndAnswer([&] {
+        ::PostMessageA(dlg->m_hWnd, WM_DROPFILES,
+                       reinterpret_cast<WPARAM>(ui::MakeDropFiles(paths)), 0);
+        Pump();
+    });
 }
 
 void MainDlgTest::SelectRow(int row) {
@@ -80,6 +95,15 @@ void MainDlgTest::SelectRow(int row) {
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     ::SendMessageA(dlg->m_listItems.m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                    reinterpret_cast<LPARAM>(&item));
+}
+
+void MainDlgTest::ClickRow(int row) {
+    RECT rc;
+    dlg->m_listItems.GetItemRect(row, rc, LVIR_LABEL);
+    const LPARAM at = MAKELPARAM(rc.left + 5, (rc.top + rc.bottom) / 2);
+    ::PostMessageA(dlg->m_listItems.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageA(dlg->m_listItems.m_hWnd, WM_LBUTTONUP, 0, at);
+    Pump();
 }
 
 std::string MainDlgTest::Row(int row) const {

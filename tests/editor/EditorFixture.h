@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 class MainDlgTest : public ::testing::Test {
 protected:
@@ -21,16 +23,27 @@ protected:
 
     // Seeds the configuration, then creates the dialog window as start-up does.
     void OpenMainDialog(const MenuItemList& items = {}, int col0Width = 150);
-    // Runs OnSelectFilePath while a second thread answers the file dialog with path, and
-    // then any message box; returns the message box's text, or "" when none came.
+    // Runs action on this thread while a second one answers the file dialog, when one opens,
+    // with choose, and then the message box, when one comes; returns the box's text, or "".
+    std::string RunAndAnswer(const std::function<void()>& action,
+                             const std::function<bool(HWND fileDialog)>& choose = nullptr);
+    // OnSelectFilePath with path chosen in the file dialog; the message box's text, or "".
     std::string AddThroughFileDialog(const std::wstring& path);
     std::string AddThroughFileDialog(const std::string& path) {
         return AddThroughFileDialog(win32::ToWide(path));
     }
+    // Files dropped on the window, as Explorer drops them; the message box's text, or "".
+    std::string Drop(const std::vector<std::wstring>& paths);
     void SelectRow(int row);
+    // A click on a row's title, as the mouse makes it.
+    void ClickRow(int row);
     std::string Row(int row) const;
     int RowCount() const { return dlg->m_listItems.GetItemCount(); }
+    // What the application's message loop would do with the messages of the next 50 ms.
     void Pump();
+
+    // Where the last message box had its text and its button, in screen coordinates.
+    RECT boxText = {}, boxButton = {};
 
     testing_support::TempDir dir;
     CMenuApp app;

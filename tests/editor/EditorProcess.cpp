@@ -56,6 +56,20 @@ bool AddThroughFileDialog(HWND mainWindow, const std::string& path) {
            ui::WaitUntil([&] { return RowCount(mainWindow) == before + 1; });
 }
 
+bool AddThroughFileDialog(HWND mainWindow, const std::string& folder,
+                          const std::vector<std::string>& names) {
+    const int before = RowCount(mainWindow);
+    std::vector<std::wstring> wide;
+    for (const std::string& name : names) {
+        wide.push_back(win32::ToWide(name));
+    }
+    PressButton(mainWindow, IDC_SELECT_FILE);
+    HWND fileDialog = ui::WaitForFileDialog();
+    return fileDialog != nullptr && ui::ChooseFiles(fileDialog, win32::ToWide(folder), wide) &&
+           ui::WaitUntil(
+               [&] { return RowCount(mainWindow) == before + static_cast<int>(names.size()); });
+}
+
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {
     const std::string bin = testing_support::BinFolder();
     const std::string skin = skinLibrary.empty() ? bin + "\\Skin.dll" : skinLibrary;
@@ -113,6 +127,39 @@ std::string EditorProcess::AcknowledgeErrorBoxes(int count) const {
         ui::WaitUntil([&] { return !::IsWindow(box); });
     }
     return texts;
+}
+
+bool EditorProcess::DropFiles(const std::vector<std::string>& paths) const {
+    const std::string library = testing_support::ExeFolder() + "\\drop_into_editor.dll";
+    std::string list;
+    for (const std::string& path : paths) {
+        list += path + "\n";
+    }
+    if (!testing_support::WriteFileBytes(library + ".txt", list)) {
+        return false;
+    }
+    // LoadLibraryW run by a thread of the editor's, on the library's name written into it.
+    const std::wstring name = win32::ToWide(library);
+    const SIZE_T bytes = (name.size() + 1) * sizeof(wchar_t);
+    const HANDLE process = m_process.process.Get();
+    void* remote =
+        ::VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr) {
+        return false;
+    }
+    DWORD loaded = 0;
+    if (::WriteProcessMemory(process, remote, name.c_str(), bytes, nullptr)) {
+        // kernel32 lies at the same address in every process of the session.
+        const auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "LoadLibraryW")));
+        const win32::CHandle thread(
+            ::CreateRemoteThread(process, nullptr, 0, load, remote, 0, nullptr));
+        if (thread && ::WaitForSingleObject(thread.Get(), 20000) == WAIT_OBJECT_0) {
+            ::GetExitCodeThread(thread.Get(), &loaded);
+        }
+    }
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return loaded != 0;
 }
 
 DWORD EditorProcess::WaitForExit(DWORD timeoutMs) const {

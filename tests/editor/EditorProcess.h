@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 DWORD WindowProcess(HWND hwnd);
 // The texts of a window's children, to read a system message box.
@@ -17,6 +18,9 @@ std::string LoadedLibraryPath(DWORD processId, const char* name);
 void PressButton(HWND dialog, int id);
 // Adds path through the editor's real file dialog: true once the new row is there.
 bool AddThroughFileDialog(HWND mainWindow, const std::string& path);
+// Adds the named files of folder, chosen all at once: true once their rows are there.
+bool AddThroughFileDialog(HWND mainWindow, const std::string& folder,
+                          const std::vector<std::string>& names);
 // Copies Menu.exe and the Skin.dll it needs (the build's own unless another is named) into
 // folder, as installed.
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary = "");
@@ -42,6 +46,9 @@ public:
     // Waits for count system message boxes one after another, presses OK on each and returns
     // their texts; stops early when one does not come.
     std::string AcknowledgeErrorBoxes(int count) const;
+    // Drops paths on the main window as Explorer does, from inside the editor's process (a
+    // small library loaded there). True once the library is loaded; the drop follows.
+    bool DropFiles(const std::vector<std::string>& paths) const;
     // The exit code, or 259 (still active) when it did not end in time.
     DWORD WaitForExit(DWORD timeoutMs = 20000) const;
 

@@ -206,19 +206,14 @@ TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItselfAndLoadsOnlyS
     ASSERT_NE(main, nullptr);
     const EditorProcess editor(WindowProcess(main)); // started by the shell, not by us
     // The user browses into another folder in the file dialog, then picks a file there.
-    PressButton(main, IDC_SELECT_FILE);
-    HWND fileDialog = ui::WaitForFileDialog();
-    ASSERT_NE(fileDialog, nullptr);
+    ASSERT_TRUE(AddThroughFileDialog(main, docs, {"n.txt"}));
+    // The dialog's libraries stay once bound: they came from the system folder.
     char system[MAX_PATH] = {};
     ASSERT_NE(::GetSystemDirectoryA(system, MAX_PATH), 0u);
     for (const char* name : bound) {
         EXPECT_STRCASEEQ(LoadedLibraryPath(editor.Id(), name).c_str(),
                          (std::string(system) + "\\" + name).c_str());
     }
-    ASSERT_TRUE(ui::ChooseFile(fileDialog, win32::ToWide(docs)));
-    ::Sleep(300);
-    ASSERT_TRUE(ui::ChooseFile(fileDialog, L"n.txt"));
-    ASSERT_TRUE(ui::WaitUntil([&] { return RowCount(main) == 1; }));
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(editor.WaitForExit(), 0u) << "no error at exit";
     EXPECT_NE(ReadFileBytes(app + "\\Config.xml").find("MenuTitle=\"n.txt\""), std::string::npos);
@@ -341,23 +336,59 @@ TEST_F(EditorProcessTest, FailedSavesAtExitAreReported) {
     EXPECT_EQ(editor.WaitForExit(), 0u);
 }
 
-TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
+TEST_F(EditorProcessTest, TheRoadOfTheEntries) {
     const std::string notes = dir.File("notes.txt");
     ASSERT_TRUE(WriteFileBytes(notes, "remember the milk\r\n"));
+    for (const char* name : {"b.txt", "c.txt", "d.txt"}) {
+        ASSERT_TRUE(WriteFileBytes(dir.File(name), name));
+    }
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("tools").c_str(), nullptr));
     {
         EditorProcess editor(dir.Path());
         HWND main = editor.WaitForMainWindow();
         ASSERT_NE(main, nullptr);
+        const HWND list = ::GetDlgItem(main, IDC_LIST_ITEMS);
+        // One file, then two at once, through the real file dialog.
         ASSERT_TRUE(AddThroughFileDialog(main, notes));
+        ASSERT_TRUE(AddThroughFileDialog(main, dir.Path(), {"b.txt", "c.txt"}));
+        // Dropped from Explorer: a file, a folder and one already there, said once.
+        ASSERT_TRUE(editor.DropFiles({dir.File("d.txt"), dir.File("tools"), notes}));
+        HWND box = ui::WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(ui::ItemText(box, IDC_MSGBOX_TEXT),
+                  "Not added (1 of 3):\nnotes.txt: The same item have been existent.");
+        ::PostMessageA(box, WM_KEYDOWN, VK_RETURN, 0);
+        ASSERT_TRUE(ui::WaitUntil([&] { return RowCount(main) == 5; }));
+        // The first entry renamed: F2, typing, Enter.
+        const auto editorControl = [&] {
+            return reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETEDITCONTROL, 0, 0));
+        };
+        ui::PostKey(list, VK_HOME);
+        ui::PostKey(list, VK_F2);
+        ASSERT_TRUE(ui::WaitUntil([&] { return editorControl() != nullptr; }));
+        ui::Type(editorControl(), L"Shopping list");
+        ui::PostKey(editorControl(), VK_RETURN);
+        ASSERT_TRUE(ui::WaitUntil([&] { return editorControl() == nullptr; }));
+        // The fourth one place up.
+        ui::PostKey(list, VK_END);
+        ui::PostKey(list, VK_UP);
+        ui::PostKey(list, VK_UP, true);
         ::PostMessageA(main, WM_CLOSE, 0, 0);
         ASSERT_EQ(editor.WaitForExit(), 0u);
     }
+    const std::vector<std::string> titles = {"Shopping list", "b.txt", "d.txt", "c.txt", "tools"};
+    const std::vector<std::string> paths = {notes, dir.File("b.txt"), dir.File("d.txt"),
+                                            dir.File("c.txt"), dir.File("tools")};
     const std::string data = ReadFileBytes(dir.File("menu.dat"));
-    ASSERT_EQ(data.size(), 388u);
-    EXPECT_EQ(data.substr(0, 4), std::string("384\0", 4));
-    EXPECT_EQ(data.substr(4, 10), std::string("notes.txt\0", 10));
-    EXPECT_EQ(std::string(data.c_str() + 4 + 128), notes);
-    EXPECT_NE(Config().find("MenuTitle=\"notes.txt\""), std::string::npos);
+    ASSERT_EQ(data.size(), 4u + 5 * 384);
+    EXPECT_EQ(data.substr(0, 4), "1920");
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        EXPECT_EQ(std::string(data.c_str() + 4 + i * 384), titles[i]);
+        EXPECT_EQ(std::string(data.c_str() + 4 + i * 384 + 128), paths[i]);
+        at = Config().find("MenuTitle=\"" + titles[i] + "\" FilePath=\"" + paths[i], at);
+        EXPECT_NE(at, std::string::npos) << titles[i] << " in its place in " << Config();
+    }
 
     // Explorer's turn: the extension beside the editor shows the entry and opens it. Every
     // Windows opens .txt files with Notepad; a fresh Wine prefix may lack the association.
@@ -382,13 +413,16 @@ TEST_F(EditorProcessTest, TheRoadOfOneEntry) {
         const std::vector<RegisteredHandler> handlers =
             CShellHost::FindHandlers(ShellTarget::File, "QarvoContextMenu");
         ASSERT_EQ(handlers.size(), 1u);
-        ASSERT_EQ(host.Open(ShellTarget::File, notes, handlers[0].clsid, 500), 1);
+        ASSERT_EQ(host.Open(ShellTarget::File, notes, handlers[0].clsid, 500),
+                  static_cast<int>(titles.size()));
         const std::vector<MenuNode> menu = host.Walk();
         ASSERT_GE(menu.size(), 2u);
         EXPECT_EQ(menu[1].text, "&Qarvo Context Menu");
-        ASSERT_EQ(menu[1].children.size(), 1u);
-        EXPECT_EQ(menu[1].children[0].text, "notes.txt");
-        EXPECT_EQ(menu[1].children[0].id, 500u);
+        ASSERT_EQ(menu[1].children.size(), titles.size());
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            EXPECT_EQ(menu[1].children[i].text, titles[i]);
+            EXPECT_EQ(menu[1].children[i].id, 500u + i);
+        }
 
         EXPECT_EQ(host.Invoke(0), S_OK);
         // The shell opens the text file in its editor, captioned with the file name.

@@ -1,5 +1,5 @@
-// The main dialog in this process: list, adding through the real file dialog, duplicates,
-// tracking, deleting, closing.
+// The main dialog in this process: list, adding through the real file dialog and by dropping,
+// duplicates and other refusals, tracking, renaming, moving, deleting, closing.
 #include "AppFolder.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
@@ -170,6 +170,225 @@ TEST_F(MainDlgTest, TheTwentySeventhEntryIsRefused) {
     EXPECT_FALSE(g_bListModified);
 }
 
+TEST_F(MainDlgTest, SeveralFilesChosenOrDroppedAreAddedInOrderAndRefusalsSaidOnce) {
+    OpenMainDialog({MakeMenuItem("old.txt", dir.File("old.txt"))});
+    for (const char* name : {"a.txt", "b.txt", "old.txt", "c.txt"}) {
+        ASSERT_TRUE(WriteFileBytes(dir.File(name), name));
+    }
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("tools").c_str(), nullptr));
+
+    // Three chosen at once in the real dialog, one of them already in the list.
+    const std::string chosen =
+        RunAndAnswer([this] { dlg->OnSelectFilePath(); },
+                     [this](HWND fileDialog) {
+                         return ui::ChooseFiles(fileDialog, win32::ToWide(dir.Path()),
+                                                {L"b.txt", L"old.txt", L"a.txt"});
+                     });
+    EXPECT_EQ(chosen, "Not added (1 of 3):\nold.txt: The same item have been existent.");
+    ASSERT_EQ(RowCount(), 3);
+    EXPECT_EQ(Row(1), "b.txt|" + dir.File("b.txt"));
+    EXPECT_EQ(Row(2), "a.txt|" + dir.File("a.txt"));
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "a.txt") << "the last one added";
+    EXPECT_GE(boxButton.top, boxText.top + 2 * (boxText.bottom - boxText.top) / 3)
+        << "the box grew to show both lines above its button";
+
+    // Dropped from Explorer: a file, a folder and a duplicate, in drop order.
+    g_bListModified = false;
+    EXPECT_EQ(Drop({win32::ToWide(dir.File("c.txt")), win32::ToWide(dir.File("tools")),
+                    win32::ToWide(dir.File("a.txt"))}),
+              "Not added (1 of 3):\na.txt: The same item have been existent.");
+    ASSERT_EQ(RowCount(), 5);
+    EXPECT_EQ(Row(3), "c.txt|" + dir.File("c.txt"));
+    EXPECT_EQ(Row(4), "tools|" + dir.File("tools"));
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_EQ(Drop({win32::ToWide(dir.File("c.txt"))}), "The same item have been existent.")
+        << "one file alone is answered as the file dialog answers it";
+
+    // Past 26 entries: the rest is refused, and a long report names ten and counts the others.
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 36; ++i) {
+        many.push_back(win32::ToWide(dir.File("f" + std::to_string(i) + ".txt")));
+    }
+    const std::string report = Drop(many);
+    EXPECT_EQ(RowCount(), 26);
+    EXPECT_EQ(Row(25), "f20.txt|" + dir.File("f20.txt"));
+    EXPECT_EQ(report.substr(0, report.find('\n')), "Not added (15 of 36):");
+    EXPECT_NE(report.find("\nf30.txt: The menu holds at most 26 items.\n... and 5 more."),
+              std::string::npos)
+        << report;
+}
+
+TEST_F(MainDlgTest, RenamingInPlaceKeepsOnlyTitlesTheMenuCanStore) {
+    OpenMainDialog(TwoItems());
+    const HWND list = dlg->m_listItems.m_hWnd;
+    ::SetFocus(list);
+    SelectRow(1);
+    // F2 on the tracked row, typing, Enter: the new title, also in the title box.
+    const auto startEditing = [&]() -> HWND {
+        ui::PostKey(list, VK_F2);
+        Pump();
+        return dlg->m_listItems.GetEditControl();
+    };
+    HWND edit = startEditing();
+    ASSERT_NE(edit, nullptr);
+    ui::Type(edit, L"Tools & more");
+    ui::PostKey(edit, VK_RETURN);
+    Pump();
+    EXPECT_EQ(dlg->m_listItems.GetEditControl(), nullptr);
+    EXPECT_EQ(Row(1), "Tools & more|C:\\Tools\\b.exe");
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "Tools & more");
+    EXPECT_EQ(dlg->m_nCurItem, 1) << "still tracked: Delete and F2 go on working";
+    EXPECT_EQ(RowCount(), 2) << "Enter in the editor does not open the file dialog";
+
+    // Esc cancels.
+    g_bListModified = false;
+    edit = startEditing();
+    ASSERT_NE(edit, nullptr);
+    ui::Type(edit, L"Other");
+    ui::PostKey(edit, VK_ESCAPE);
+    Pump();
+    EXPECT_EQ(dlg->m_listItems.GetEditControl(), nullptr);
+    EXPECT_EQ(Row(1), "Tools & more|C:\\Tools\\b.exe");
+    EXPECT_FALSE(g_bListModified);
+
+    // A click on the selected row's title edits it as well (once a double click is ruled
+    // out); leaving the field keeps what was typed.
+    ClickRow(1);
+    EXPECT_TRUE(ui::WaitUntil(
+        [&] {
+            Pump();
+            return dlg->m_listItems.GetEditControl() != nullptr;
+        },
+        ::GetDoubleClickTime() + 2000));
+    ui::Type(dlg->m_listItems.GetEditControl(), L"Kept");
+    Pump();
+    ::SetFocus(dlg->GetDlgItem(IDC_EDIT_TITLE));
+    Pump();
+    EXPECT_EQ(Row(1), "Kept|C:\\Tools\\b.exe");
+    EXPECT_TRUE(g_bListModified);
+
+    // What the record cannot hold is refused with the reason, and the old title stays.
+    std::string ansi;
+    const std::wstring foreign = L"\u65E5\u672C";
+    const bool spellable = win32::ToAnsiExact(foreign.c_str(), -1, ansi);
+    const struct {
+        std::wstring typed;
+        std::string said;
+    } refusals[] = {
+        {std::wstring(128, L'x'), "The title is too long for the menu (at most 127 characters)."},
+        {L"", "A menu title cannot be empty or only spaces."},
+        {L" \u00A0 ", "A menu title cannot be empty or only spaces."},
+        {foreign, spellable ? "" : "The title has characters that the menu cannot store."},
+    };
+    g_bListModified = false;
+    for (const auto& refused : refusals) {
+        if (refused.said.empty()) {
+            continue; // this system's code page spells it
+        }
+        SCOPED_TRACE(refused.said);
+        ::SetFocus(list);
+        EXPECT_EQ(RunAndAnswer([&] {
+                      HWND editor = startEditing();
+                      ::SendMessageW(editor, WM_SETTEXT, 0,
+                                     reinterpret_cast<LPARAM>(refused.typed.c_str()));
+                      ui::PostKey(editor, VK_RETURN);
+                      Pump();
+                  }),
+                  refused.said);
+        EXPECT_EQ(Row(1), "Kept|C:\\Tools\\b.exe");
+    }
+    EXPECT_FALSE(g_bListModified);
+
+    // 127 characters fit; a title still being edited when the window closes is kept.
+    ::SetFocus(list);
+    edit = startEditing();
+    ui::Type(edit, std::wstring(127, L'y'));
+    ui::PostKey(edit, VK_RETURN);
+    Pump();
+    EXPECT_EQ(Row(1), std::string(127, 'y') + "|C:\\Tools\\b.exe");
+    ui::Type(startEditing(), L"Closing");
+    Pump();
+    ::SendMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
+    ASSERT_EQ(g_appConfig.Items.size(), 2u);
+    EXPECT_EQ(FieldText(g_appConfig.Items[1].MenuTitle), "Closing");
+}
+
+TEST_F(MainDlgTest, RowsMoveByAltArrowsAndByDragging) {
+    OpenMainDialog({MakeMenuItem("r0", "C:\\r0"), MakeMenuItem("r1", "C:\\r1"),
+                    MakeMenuItem("r2", "C:\\r2"), MakeMenuItem("r3", "C:\\r3")});
+    const HWND list = dlg->m_listItems.m_hWnd;
+    ::SetFocus(list);
+    const auto order = [&] {
+        std::string rows;
+        for (int i = 0; i < RowCount(); ++i) {
+            rows += dlg->m_listItems.GetItemText(i, 0) + " ";
+        }
+        return rows;
+    };
+    const auto altKey = [&](WPARAM vk) {
+        ui::PostKey(list, vk, true);
+        Pump();
+    };
+    // At the ends nothing moves.
+    SelectRow(0);
+    altKey(VK_UP);
+    SelectRow(3);
+    altKey(VK_DOWN);
+    EXPECT_EQ(order(), "r0 r1 r2 r3 ");
+    EXPECT_FALSE(g_bListModified);
+    // The selection follows the row, so the keys move it on.
+    SelectRow(0);
+    altKey(VK_DOWN);
+    altKey(VK_DOWN);
+    EXPECT_EQ(order(), "r1 r2 r0 r3 ");
+    EXPECT_EQ(dlg->m_nCurItem, 2);
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "r0");
+    EXPECT_EQ(::SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    EXPECT_TRUE(g_bListModified);
+    altKey(VK_UP);
+    EXPECT_EQ(order(), "r1 r0 r2 r3 ");
+
+    // Row 3 dragged with the mouse onto row 1 takes its place.
+    g_bListModified = false;
+    RECT from, to;
+    dlg->m_listItems.GetItemRect(3, from, LVIR_LABEL);
+    dlg->m_listItems.GetItemRect(1, to, LVIR_LABEL);
+    const auto mouse = [&](LONG x, LONG y, DWORD button) {
+        POINT pt = {x, y};
+        ::ClientToScreen(list, &pt);
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(pt.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(pt.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
+        ::SendInput(1, &input, sizeof input);
+        Pump();
+    };
+    const LONG x = from.left + 5;
+    mouse(x, (from.top + from.bottom) / 2, 0);
+    mouse(x, (from.top + from.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
+    mouse(x, from.top - 6, 0);
+    mouse(x, to.top + 2, 0);
+    mouse(x, to.top + 2, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(order(), "r1 r3 r0 r2 ");
+    EXPECT_EQ(dlg->m_nCurItem, 1);
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_NE(::GetCapture(), dlg->m_hWnd) << "the mouse is free again";
+
+    // Esc ends a drag where it began (pressed elsewhere, so no double click).
+    g_bListModified = false;
+    mouse(x + 20, (from.top + from.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
+    mouse(x + 20, to.top - 6, 0);
+    EXPECT_EQ(::GetCapture(), dlg->m_hWnd);
+    ui::PostKey(list, VK_ESCAPE);
+    Pump();
+    mouse(x + 20, to.top + 2, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(order(), "r1 r3 r0 r2 ");
+    EXPECT_FALSE(g_bListModified);
+}
+
 TEST_F(MainDlgTest, TrackingAndDeletingTheTrackedRow) {
     OpenMainDialog(
         {MakeMenuItem("r0", "C:\\r0"), MakeMenuItem("r1", "C:\\r1"), MakeMenuItem("r2", "C:\\r2")});
@@ -242,34 +461,24 @@ TEST_F(MainDlgTest, AnyOtherStateChangeClearsTracking) {
     EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "a.txt");
 }
 
-TEST_F(MainDlgTest, ClicksAndArrowKeysTrackTheRowTheUserSees) {
+TEST_F(MainDlgTest, ClicksAndKeysTrackTheRowTheUserSeesAndDeleteIt) {
     OpenMainDialog(
         {MakeMenuItem("r0", "C:\\r0"), MakeMenuItem("r1", "C:\\r1"), MakeMenuItem("r2", "C:\\r2")});
     const HWND list = dlg->m_listItems.m_hWnd;
     ::SetFocus(list);
-    const auto click = [&](int row) {
-        RECT rc = {LVIR_LABEL, 0, 0, 0};
-        ::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                       reinterpret_cast<LPARAM>(&rc));
-        const LPARAM at = MAKELPARAM(rc.left + 5, (rc.top + rc.bottom) / 2);
-        ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+    const auto key = [&](HWND target, WPARAM vk) {
+        ui::PostKey(target, vk);
         Pump();
     };
-    const auto key = [&](WPARAM vk) {
-        ::PostMessageA(list, WM_KEYDOWN, vk, 1);
-        ::PostMessageA(list, WM_KEYUP, vk, 1 | (3u << 30));
-        Pump();
-    };
-    click(0);
-    click(1); // row 0 loses its state after row 1 became selected and focused
+    ClickRow(0);
+    ClickRow(1); // row 0 loses its state after row 1 became selected and focused
     EXPECT_EQ(dlg->m_nCurItem, 1);
     EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
     EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "r1");
-    key(VK_DOWN);
+    key(list, VK_DOWN);
     EXPECT_EQ(dlg->m_nCurItem, 2);
     EXPECT_TRUE(dlg->m_btnDelete.IsWindowEnabled());
-    key(VK_UP);
+    key(list, VK_UP);
     EXPECT_EQ(dlg->m_nCurItem, 1);
 
     // Deleting with the button leaves the keyboard with the list, not with a disabled button.
@@ -277,6 +486,25 @@ TEST_F(MainDlgTest, ClicksAndArrowKeysTrackTheRowTheUserSees) {
     dlg->OnDelete();
     EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(::GetFocus(), list);
+
+    // The Delete key in the list does what the button does; in the title box it edits text.
+    ClickRow(1);
+    ASSERT_EQ(dlg->m_nCurItem, 1);
+    ::SetFocus(dlg->GetDlgItem(IDC_EDIT_TITLE));
+    key(dlg->GetDlgItem(IDC_EDIT_TITLE), VK_DELETE);
+    EXPECT_EQ(RowCount(), 2);
+    ::SetFocus(list);
+    g_bListModified = false;
+    key(list, VK_DELETE);
+    ASSERT_EQ(RowCount(), 1);
+    EXPECT_EQ(Row(0), "r0|C:\\r0");
+    EXPECT_TRUE(g_bListModified);
+    EXPECT_EQ(dlg->m_nCurItem, -1);
+    EXPECT_FALSE(dlg->m_btnDelete.IsWindowEnabled());
+    EXPECT_EQ(ui::ItemText(dlg->m_hWnd, IDC_EDIT_TITLE), "");
+    EXPECT_EQ(::GetFocus(), list);
+    key(list, VK_DELETE); // nothing tracked: nothing deleted
+    EXPECT_EQ(RowCount(), 1);
 }
 
 TEST_F(MainDlgTest, ClosingHandsRowsAndWidthBackAndPostsQuit) {

@@ -2,6 +2,8 @@
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
 
+#include <shlobj.h>
+
 #include <vector>
 
 namespace ui {
@@ -95,6 +97,53 @@ bool ChooseFile(HWND fileDialog, const std::wstring& path) {
     ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     return ::PostMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                           reinterpret_cast<LPARAM>(::GetDlgItem(fileDialog, IDOK))) != FALSE;
+}
+
+bool ChooseFiles(HWND fileDialog, const std::wstring& folder,
+                 const std::vector<std::wstring>& names) {
+    if (!ChooseFile(fileDialog, folder)) {
+        return false;
+    }
+    // Having moved into the folder the dialog empties its name box; then the names can go in.
+    HWND name = ::GetDlgItem(fileDialog, 0x47c);
+    if (name == nullptr) {
+        name = ::GetDlgItem(fileDialog, 0x480);
+    }
+    WaitUntil([&] { return Text(name).empty(); }, 5000);
+    std::wstring quoted;
+    for (const std::wstring& n : names) {
+        quoted += (quoted.empty() ? L"\"" : L" \"") + n + L"\"";
+    }
+    return ChooseFile(fileDialog, names.size() == 1 ? names[0] : quoted);
+}
+
+void PostKey(HWND hwnd, WPARAM vk, bool alt) {
+    const LPARAM context = alt ? (1 << 29) : 0;
+    ::PostMessageA(hwnd, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1 | context);
+    ::PostMessageA(hwnd, alt ? WM_SYSKEYUP : WM_KEYUP, vk, 1 | context | (3u << 30));
+}
+
+void Type(HWND hwnd, const std::wstring& text) {
+    for (wchar_t c : text) {
+        ::PostMessageW(hwnd, WM_CHAR, c, 1);
+    }
+}
+
+HGLOBAL MakeDropFiles(const std::vector<std::wstring>& paths) {
+    std::wstring names;
+    for (const std::wstring& path : paths) {
+        names += path + L'\0';
+    }
+    names += L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+    if (auto* drop = static_cast<DROPFILES*>(memory != nullptr ? ::GlobalLock(memory) : nullptr)) {
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        ::CopyMemory(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+        ::GlobalUnlock(memory);
+    }
+    return memory;
 }
 
 HWND WaitForMessageBox(DWORD timeoutMs) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -23,6 +24,18 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
 // The common file dialog: types path as the file name and presses Open.
 HWND WaitForFileDialog(DWORD timeoutMs = 20000);
 bool ChooseFile(HWND fileDialog, const std::wstring& path);
+// Opens folder in the dialog, then chooses the names there, all at once as the user does when
+// selecting several ("a.txt" "b.txt").
+bool ChooseFiles(HWND fileDialog, const std::wstring& folder,
+                 const std::vector<std::wstring>& names);
+
+// A key pressed and released in a window (with Alt held: the system key messages).
+void PostKey(HWND hwnd, WPARAM vk, bool alt = false);
+// Text typed into a window, character by character.
+void Type(HWND hwnd, const std::wstring& text);
+
+// Files as Explorer drops them (DROPFILES, in UTF-16), for WM_DROPFILES in this process.
+HGLOBAL MakeDropFiles(const std::vector<std::wstring>& paths);
 
 // The editor's own message box: its text, then Enter.
 HWND WaitForMessageBox(DWORD timeoutMs = 20000);

@@ -264,6 +264,104 @@ ShortcutFacts ReadShortcut(const std::string& path) {
     return facts;
 }
 
+// The installer tests' prefix reports Windows 11 (build 22000) while this lives, as the
+// prefix's registry tells every program started afterwards.
+class CWindows11 {
+public:
+    CWindows11() {
+        for (const char* name : kValues) {
+            m_saved.push_back(ReadRegString(HKEY_LOCAL_MACHINE, kCurrentVersion, name));
+            Set(name, "22000");
+        }
+    }
+    ~CWindows11() {
+        for (std::size_t i = 0; i < m_saved.size(); ++i) {
+            Set(kValues[i], m_saved[i]);
+        }
+    }
+    CWindows11(const CWindows11&) = delete;
+    CWindows11& operator=(const CWindows11&) = delete;
+
+private:
+    static constexpr const char* kCurrentVersion =
+        "Software\\Microsoft\\Windows NT\\CurrentVersion";
+    static constexpr const char* kValues[] = {"CurrentBuildNumber", "CurrentBuild"};
+    static void Set(const char* name, const std::string& value) {
+        ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kCurrentVersion, name, REG_SZ, value.c_str(),
+                          static_cast<DWORD>(value.size() + 1));
+    }
+    std::vector<std::string> m_saved;
+};
+
+// The recording stand-in (deploy_standin) in place of the system's PowerShell while this lives.
+class CDeployStandIn {
+public:
+    CDeployStandIn() : m_program(KnownFolder(CSIDL_SYSTEM) + "\\WindowsPowerShell\\v1.0") {
+        ::SHCreateDirectoryExA(nullptr, m_program.c_str(), nullptr);
+        m_program += "\\powershell.exe";
+        m_saved = ReadFileBytes(m_program);
+        m_ready = ::CopyFileA((testing_support::ExeFolder() + "\\deploy_standin.exe").c_str(),
+                              m_program.c_str(), FALSE) != FALSE;
+    }
+    ~CDeployStandIn() {
+        ::DeleteFileA(File("deploy-requests.txt").c_str());
+        ::DeleteFileA(File("deploy-refuse.txt").c_str());
+        if (m_saved.empty()) {
+            ::DeleteFileA(m_program.c_str());
+        } else {
+            WriteFileBytes(m_program, m_saved);
+        }
+    }
+    CDeployStandIn(const CDeployStandIn&) = delete;
+    CDeployStandIn& operator=(const CDeployStandIn&) = delete;
+
+    bool Ready() const { return m_ready; }
+    // What the installers asked of it so far, one request a line.
+    std::vector<std::string> Requests() const {
+        std::vector<std::string> lines;
+        const std::string text = ReadFileBytes(File("deploy-requests.txt"));
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = text.find('\n', at);
+            lines.push_back(text.substr(at, end - at));
+            at = end == std::string::npos ? text.size() : end + 1;
+        }
+        return lines;
+    }
+    // From now on a registration is refused, as Windows refuses a package it does not trust.
+    bool Refuse() const { return WriteFileBytes(File("deploy-refuse.txt"), "refuse"); }
+
+private:
+    std::string File(const char* name) const {
+        return m_program.substr(0, m_program.find_last_of('\\') + 1) + name;
+    }
+    std::string m_program;
+    std::string m_saved;
+    bool m_ready = false;
+};
+
+// The submenu titles a new shell host process shows for path: a process of its own, started
+// after any change of the reported Windows version, as Explorer is.
+std::vector<std::string> SubmenuTitlesInNewProcess(const std::string& path) {
+    TempDir out;
+    const std::string printed = out.File("menu.txt");
+    testing_support::RunAndWait("cmd.exe /c \"\"" + BuildFolder() +
+                                "\\tools-bin\\shellhost.exe\" file \"" + path + "\" > \"" +
+                                printed + "\"\"");
+    // The submenu's items follow its line, indented one step further.
+    std::vector<std::string> titles;
+    const std::string text = ReadFileBytes(printed);
+    const std::size_t submenu = text.find("  &Qarvo Context Menu\r\n");
+    if (submenu == std::string::npos) {
+        return titles;
+    }
+    for (std::size_t at = text.find('\n', submenu) + 1; text.compare(at, 4, "    ") == 0;) {
+        const std::size_t end = text.find("  [id", at);
+        titles.push_back(text.substr(at + 4, end - at - 4));
+        at = text.find('\n', at) + 1;
+    }
+    return titles;
+}
+
 class InstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -271,12 +369,15 @@ protected:
         ASSERT_FALSE(FileExists(InstallFolder())) << "a test left an installation behind";
     }
     void TearDown() override {
-        const std::string uninstaller = InstallFolder() + "\\Uninstall.exe";
-        if (FileExists(uninstaller)) {
-            CProcessTree("\"" + uninstaller + "\" /S").Wait();
+        if (FileExists(InstallFolder() + "\\Uninstall.exe")) {
+            Uninstall();
         }
         Restart();
         ::CoUninitialize();
+    }
+
+    static DWORD Uninstall() {
+        return CProcessTree("\"" + InstallFolder() + "\\Uninstall.exe\" /S").Wait();
     }
 
     static DWORD Install(const std::string& options = "",
@@ -521,4 +622,77 @@ TEST_F(InstallerTest, PortableFolderRegistersTheHandlerBesideItsScripts) {
     EXPECT_EQ(SubmenuTitles(folder + "\\ReadMe.txt"), std::vector<std::string>{"notes.txt"});
     EXPECT_EQ(run("Unregister.cmd"), 0u);
     EXPECT_TRUE(NothingRegistered());
+}
+
+TEST_F(InstallerTest, Windows11PackageIsRegisteredForAllUsersAndRemovedOnUpgradeAndUninstall) {
+    const std::string signedSetup = BuildFolder() + "\\signed-release\\dist\\" QARVO_SETUP_NAME;
+    ASSERT_TRUE(FileExists(signedSetup)) << "made by package.signed_release_verifies";
+    const CDeployStandIn deploy;
+    ASSERT_TRUE(deploy.Ready());
+    const std::string folder = InstallFolder();
+    const TempDir docs;
+    const std::string notes = docs.File("notes.txt");
+    const auto installWithAList = [&](const std::string& setup) {
+        return Install("", setup) == 0 && WriteFileBytes(notes, "notes") &&
+               WriteMenuData((folder + "\\menu.dat").c_str(), {MakeMenuItem("notes.txt", notes)});
+    };
+    const std::vector<std::string> classic = {"notes.txt"};
+
+    // Before Windows 11 (the prefix's own version) no step runs: the classic menu serves.
+    ASSERT_TRUE(installWithAList(signedSetup));
+    EXPECT_EQ(SubmenuTitlesInNewProcess(notes), classic);
+    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_TRUE(deploy.Requests().empty());
+
+    const CWindows11 windows11;
+    // An unsigned release leaves Windows 11 to the classic handler.
+    ASSERT_TRUE(installWithAList(SetupProgram()));
+    EXPECT_EQ(SubmenuTitlesInNewProcess(notes), classic);
+    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_TRUE(deploy.Requests().empty());
+
+    // A signed one registers its package for every user, the install folder as its external
+    // location; the classic handler then steps aside, so "Show more options" shows the
+    // submenu once, the packaged command's.
+    ASSERT_TRUE(installWithAList(signedSetup));
+    const std::string package = folder + "\\" + kProduct + ".msix";
+    const std::string registration =
+        "-Register -AllUsers -Package \"" + package + "\" -ExternalLocation \"" + folder + "\"";
+    std::vector<std::string> requests = deploy.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_NE(requests[0].find(registration), std::string::npos) << requests[0];
+    EXPECT_TRUE(FileExists(package));
+    const std::string family =
+        ReadRegString(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE);
+    EXPECT_EQ(family.rfind(QARVO_PACKAGE_NAME "_", 0), 0u) << family;
+    EXPECT_TRUE(SubmenuTitlesInNewProcess(notes).empty());
+
+    // An upgrade stops the surrogate that holds the library and removes the package (for all
+    // users) before any file is replaced, then registers the new one.
+    const std::string removal = "-Remove -AllUsers -Family \"" + family + "\" -Handler \"" +
+                                InstalledHandler() + "\" -ExternalLocation \"" + folder + "\"";
+    ASSERT_EQ(Install("", signedSetup), 0u);
+    requests = deploy.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_NE(requests[1].find(removal), std::string::npos) << requests[1];
+    EXPECT_NE(requests[2].find(registration), std::string::npos) << requests[2];
+
+    // Uninstalling removes it again, and the record of it.
+    EXPECT_EQ(Uninstall(), 0u);
+    requests = deploy.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_NE(requests[3].find(removal), std::string::npos) << requests[3];
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY));
+
+    // A package Windows refuses is reported, the installation still succeeds, and the classic
+    // menu keeps serving.
+    ASSERT_TRUE(deploy.Refuse());
+    ASSERT_TRUE(installWithAList(signedSetup));
+    requests = deploy.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_NE(requests[4].find(registration), std::string::npos) << requests[4];
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE),
+              "<missing>");
+    EXPECT_FALSE(FileExists(package));
+    EXPECT_EQ(SubmenuTitlesInNewProcess(notes), classic);
 }

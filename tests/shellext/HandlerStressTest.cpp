@@ -2,6 +2,7 @@
 // shell's whole call sequence.
 #include "MenuData.h"
 #include "TestSupport.h"
+#include "ImportPatch.h"
 #include "TorlinModule.h"
 
 #include <gtest/gtest.h>
@@ -95,61 +96,6 @@ bool CommandStringsStayInTheirBuffers(IContextMenu* menu, UINT count, std::mt199
     return true;
 }
 
-// Points a loaded module's import of dll!function at replacement while it lives.
-class CImportPatch {
-public:
-    CImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
-        auto* base = reinterpret_cast<BYTE*>(module);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports =
-            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* entry =
-                 reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-             entry->Name != 0 && m_slot == nullptr; ++entry) {
-            if (::lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0) {
-                continue;
-            }
-            auto* names =
-                reinterpret_cast<const IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-                const auto* byName =
-                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
-                    std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
-                    m_slot = reinterpret_cast<void**>(&slots->u1.Function);
-                    break;
-                }
-            }
-        }
-        if (m_slot != nullptr) {
-            m_original = *m_slot;
-            Write(replacement);
-        }
-    }
-    ~CImportPatch() {
-        if (m_slot != nullptr) {
-            Write(m_original);
-        }
-    }
-    CImportPatch(const CImportPatch&) = delete;
-    CImportPatch& operator=(const CImportPatch&) = delete;
-
-    bool Patched() const { return m_slot != nullptr; }
-
-private:
-    void Write(void* value) {
-        DWORD protection = 0;
-        ::VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection);
-        *m_slot = value;
-        ::VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
-    }
-
-    void** m_slot = nullptr;
-    void* m_original = nullptr;
-};
-
 // While set, the DLL's allocations of a list's size fail. Small blocks, such as the exception
 // object that reports the failure, are still there, as when a large block no longer fits.
 std::atomic<bool> s_listAllocationsFail{false};
@@ -226,6 +172,22 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
                      menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, help, sizeof help) == S_OK &&
                      std::strcmp(help, "Custom menu") == 0;
             }
+            // Windows 11's command beside it: the root and its three subcommands.
+            ComPtr<IExplorerCommand> command;
+            ComPtr<IEnumExplorerCommand> entries;
+            EXPCMDSTATE state = ECS_HIDDEN;
+            if (ok && factory->LockServer(TRUE) == S_OK) {
+                ok = dll.CreateCommand(IID_PPV_ARGS(&command)) == S_OK &&
+                     command->GetState(nullptr, TRUE, &state) == S_OK && state == ECS_ENABLED &&
+                     command->EnumSubCommands(&entries) == S_OK;
+                ComPtr<IExplorerCommand> entry[4]; // one pointer each, side by side
+                ULONG fetched = 0;
+                ok = ok && entries->Next(4, entry[0].GetAddressOf(), &fetched) == S_FALSE &&
+                     fetched == 3;
+                ok = factory->LockServer(FALSE) == S_OK && ok;
+            }
+            entries.Reset();
+            command.Reset();
             menu.Reset();
             init.Reset();
             if (factory) {

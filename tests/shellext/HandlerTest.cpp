@@ -1,11 +1,15 @@
 // The built Torlin.dll as the shell uses it: exports, class factory, handler protocol.
+#include "AnsiText.h"
+#include "ImportPatch.h"
 #include "MenuData.h"
+#include "ShellHost.h"
 #include "TestSupport.h"
 #include "TorlinModule.h"
 
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -46,6 +50,49 @@ protected:
     TempDir dir;
     TorlinModule dll{dir.Path()};
 };
+
+// What a failing launch made of its message box: the launch's result, whether the system's box
+// appeared (it is closed) and the window that owned it.
+struct Explained {
+    HRESULT result = S_OK;
+    HWND owner = nullptr;
+    bool seen = false;
+};
+template <class Launch> Explained ExplainedOver(Launch launch) {
+    Explained watch;
+    std::thread watcher([&watch] {
+        for (int tries = 0; tries < 200 && !watch.seen; ++tries) {
+            ::Sleep(50);
+            ::EnumWindows(
+                [](HWND hwnd, LPARAM lp) -> BOOL {
+                    auto* w = reinterpret_cast<Explained*>(lp);
+                    DWORD pid = 0;
+                    ::GetWindowThreadProcessId(hwnd, &pid);
+                    char cls[16] = {};
+                    ::GetClassNameA(hwnd, cls, sizeof cls);
+                    if (pid != ::GetCurrentProcessId() || std::strcmp(cls, "#32770") != 0 ||
+                        !::IsWindowVisible(hwnd)) {
+                        return TRUE;
+                    }
+                    w->owner = ::GetWindow(hwnd, GW_OWNER);
+                    w->seen = true;
+                    ::PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&watch));
+        }
+    });
+    watch.result = launch();
+    watcher.join();
+    return watch;
+}
+
+// What the library last asked ShellExecuteExA for, passed on to the real one.
+std::atomic<ULONG> s_launchMask{0};
+BOOL WINAPI RecordingShellExecuteExA(SHELLEXECUTEINFOA* info) {
+    s_launchMask = info->fMask;
+    return ::ShellExecuteExA(info);
+}
 
 } // namespace
 
@@ -138,6 +185,73 @@ TEST_F(HandlerTest, IdentityAndReferenceCounting) {
     EXPECT_EQ(menu->Release(), 5u);
 }
 
+TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
+    // One root through every case: each walk reads menu.dat as it is at that moment.
+    ComPtr<IExplorerCommand> root;
+    ASSERT_EQ(dll.CreateCommand(IID_PPV_ARGS(&root)), S_OK);
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(root->QueryInterface(IID_IContextMenu, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+
+    const std::string data = dll.MenuDataPath();
+    const struct {
+        const char* what;
+        int entries; // -1: no file; -2: a folder where the file should be
+    } cases[] = {{"no menu.dat", -1},
+                 {"unreadable", -2},
+                 {"no entries", 0},
+                 {"one entry", 1},
+                 {"full list", 26}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::DeleteFileA(data.c_str());
+        ::RemoveDirectoryA(data.c_str());
+        MenuItemList items = testing_support::SampleItems(c.entries > 0 ? c.entries : 0);
+        if (!items.empty()) {
+            items[0] = MakeMenuItem("Caf\xe9 & notes", "C:\\notes.txt"); // a code-page letter
+        }
+        if (c.entries >= 0) {
+            dll.WriteMenu(items);
+        } else if (c.entries == -2) {
+            ASSERT_TRUE(::CreateDirectoryA(data.c_str(), nullptr));
+        }
+        CModernHost host;
+        ASSERT_EQ(host.Attach(root.Get(), dll.Path()), S_OK);
+        const CommandNode& menu = host.Root();
+        EXPECT_EQ(menu.title, L"Qarvo Context Menu");
+        EXPECT_EQ(menu.flags, EXPCMDFLAGS{ECF_HASSUBCOMMANDS});
+        EXPECT_EQ(menu.fastState, E_PENDING) << "the list is on disk";
+        EXPECT_EQ(menu.slowState, S_OK);
+        EXPECT_EQ(menu.state, items.empty() ? EXPCMDSTATE{ECS_HIDDEN} : EXPCMDSTATE{ECS_ENABLED});
+        ComPtr<IEnumExplorerCommand> entries;
+        ASSERT_EQ(root->EnumSubCommands(&entries), S_OK);
+        ComPtr<IExplorerCommand> first;
+        EXPECT_EQ(entries->Next(1, &first, nullptr), items.empty() ? S_FALSE : S_OK);
+        if (items.empty()) {
+            continue;
+        }
+        ASSERT_EQ(menu.children.size(), items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const CommandNode& entry = menu.children[i];
+            EXPECT_EQ(entry.title, win32::ToWide(std::string(FieldText(items[i].MenuTitle)))) << i;
+            EXPECT_EQ(entry.flags, EXPCMDFLAGS{ECF_DEFAULT}) << i;
+            EXPECT_EQ(entry.fastState, S_OK) << i;
+            EXPECT_EQ(entry.state, EXPCMDSTATE{ECS_ENABLED}) << i;
+            EXPECT_TRUE(entry.children.empty()) << i;
+        }
+        // Each subcommand knows the host's site, as the root does.
+        ComPtr<IObjectWithSite> withSite;
+        ASSERT_EQ(menu.children.back().command.As(&withSite), S_OK);
+        ComPtr<IOleWindow> site;
+        ASSERT_EQ(withSite->GetSite(IID_PPV_ARGS(&site)), S_OK);
+        HWND window = nullptr;
+        EXPECT_EQ(site->GetWindow(&window), S_OK);
+        EXPECT_EQ(window, host.SiteWindow());
+    }
+    root.Reset();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
+
 TEST_F(HandlerTest, InitializeNeedsAtLeastOneRecord) {
     ComPtr<IShellExtInit> init;
     ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
@@ -166,6 +280,21 @@ TEST_F(HandlerTest, SubmenuHoldsOneItemPerRecordInFileOrder) {
         EXPECT_EQ(::GetMenuItemID(sub, i), 100u + i);
     }
     ::DestroyMenu(shellMenu);
+
+    // A range shorter than the list: the entries that fit, never an id past the last offered.
+    const win32::CMenu twoFit(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(twoFit.Get(), 0, 100, 101, CMF_NORMAL), 2);
+    sub = ::GetSubMenu(twoFit.Get(), 0);
+    ASSERT_EQ(::GetMenuItemCount(sub), 2);
+    EXPECT_EQ(MenuText(sub, 1), "Item 1");
+    EXPECT_EQ(::GetMenuItemID(sub, 1), 101u);
+    // No room at all (the last id before the first): no submenu, nothing counted.
+    const win32::CMenu none(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(none.Get(), 0, 100, 99, CMF_NORMAL), S_OK);
+    EXPECT_EQ(::GetMenuItemCount(none.Get()), 0);
+    // The top of the id space: the range's end is inclusive and no id wraps around.
+    const win32::CMenu top(::CreatePopupMenu());
+    EXPECT_EQ(menu->QueryContextMenu(top.Get(), 0, 0xFFFFFFFEu, 0xFFFFFFFFu, CMF_NORMAL), 2);
 }
 
 TEST_F(HandlerTest, QueryContextMenuHonoursDefaultOnlyAndNothingElse) {
@@ -305,39 +434,40 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
     info.fMask = CMIC_MASK_FLAG_NO_UI;
     EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 
+    // The caller's no-UI and synchronous requests reach the launch: a host that ends right
+    // after the call must not lose it.
+    {
+        const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "shell32.dll",
+                                 "ShellExecuteExA",
+                                 reinterpret_cast<void*>(&RecordingShellExecuteExA));
+        ASSERT_TRUE(patch.Patched());
+        info.fMask = CMIC_MASK_FLAG_NO_UI | CMIC_MASK_NOASYNC;
+        EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(s_launchMask.load(), ULONG{SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC});
+    }
+
     // Otherwise the system's message about it appears over the caller's window.
-    struct Watch {
-        HWND owner = nullptr;
-        bool seen = false;
-    } watch;
-    std::thread watcher([&watch] {
-        for (int tries = 0; tries < 200 && !watch.seen; ++tries) {
-            ::Sleep(50);
-            ::EnumWindows(
-                [](HWND hwnd, LPARAM lp) -> BOOL {
-                    auto* w = reinterpret_cast<Watch*>(lp);
-                    DWORD pid = 0;
-                    ::GetWindowThreadProcessId(hwnd, &pid);
-                    char cls[16] = {};
-                    ::GetClassNameA(hwnd, cls, sizeof cls);
-                    if (pid != ::GetCurrentProcessId() || std::strcmp(cls, "#32770") != 0 ||
-                        !::IsWindowVisible(hwnd)) {
-                        return TRUE;
-                    }
-                    w->owner = ::GetWindow(hwnd, GW_OWNER);
-                    w->seen = true;
-                    ::PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&watch));
-        }
-    });
     info.fMask = 0;
-    const HRESULT shown = menu->InvokeCommand(&info);
-    watcher.join();
-    EXPECT_TRUE(FAILED(shown)) << std::hex << shown;
-    EXPECT_TRUE(watch.seen);
-    EXPECT_EQ(watch.owner, info.hwnd);
+    const Explained classic = ExplainedOver([&] { return menu->InvokeCommand(&info); });
+    EXPECT_TRUE(FAILED(classic.result)) << std::hex << classic.result;
+    EXPECT_TRUE(classic.seen);
+    EXPECT_EQ(classic.owner, info.hwnd);
+
+    // Windows 11's command launches the same way, over its site's window, and synchronously:
+    // the surrogate it runs in may end as soon as the call returns.
+    ComPtr<IExplorerCommand> root;
+    ASSERT_EQ(dll.CreateCommand(IID_PPV_ARGS(&root)), S_OK);
+    CModernHost host;
+    ASSERT_EQ(host.Attach(root.Get(), dll.Path()), S_OK);
+    ASSERT_EQ(host.Root().children.size(), 1u);
+    const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "shell32.dll",
+                             "ShellExecuteExA", reinterpret_cast<void*>(&RecordingShellExecuteExA));
+    ASSERT_TRUE(patch.Patched());
+    const Explained command = ExplainedOver([&] { return host.Invoke(0); });
+    EXPECT_TRUE(FAILED(command.result)) << std::hex << command.result;
+    EXPECT_TRUE(command.seen);
+    EXPECT_EQ(command.owner, host.SiteWindow());
+    EXPECT_EQ(s_launchMask.load(), ULONG{SEE_MASK_NOASYNC});
 }
 
 TEST(HandlerPaths, DataPathThatWouldNotFitIsRefused) {

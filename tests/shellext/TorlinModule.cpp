@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 const CLSID kClsidQarvo = {QARVO_HANDLER_CLSID_INIT};
+const CLSID kClsidCommand = {QARVO_COMMAND_CLSID_INIT};
 
 template <typename Fn> static void Bind(HMODULE module, const char* name, Fn& fn) {
     fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
@@ -39,8 +40,16 @@ void TorlinModule::WriteMenu(const MenuItemList& items) const {
 }
 
 HRESULT TorlinModule::CreateHandler(REFIID riid, void** ppv) const {
+    return Create(kClsidQarvo, riid, ppv);
+}
+
+HRESULT TorlinModule::CreateCommand(REFIID riid, void** ppv) const {
+    return Create(kClsidCommand, riid, ppv);
+}
+
+HRESULT TorlinModule::Create(REFCLSID clsid, REFIID riid, void** ppv) const {
     Microsoft::WRL::ComPtr<IClassFactory> factory;
-    HRESULT hr = GetClassObject(kClsidQarvo, IID_PPV_ARGS(&factory));
+    HRESULT hr = GetClassObject(clsid, IID_PPV_ARGS(&factory));
     if (FAILED(hr)) {
         return hr;
     }

@@ -32,8 +32,12 @@ public:
 
     // A new handler through the class factory, asked for riid.
     HRESULT CreateHandler(REFIID riid, void** ppv) const;
+    // A new Windows 11 command (the root) through its class factory, asked for riid.
+    HRESULT CreateCommand(REFIID riid, void** ppv) const;
 
 private:
+    HRESULT Create(REFCLSID clsid, REFIID riid, void** ppv) const;
+
     std::string m_folder;
     std::string m_path;
     win32::CLibrary m_module;
@@ -44,4 +48,5 @@ private:
 };
 
 extern const CLSID kClsidQarvo;
+extern const CLSID kClsidCommand;
 constexpr char kClsidText[] = QARVO_HANDLER_CLSID_TEXT;

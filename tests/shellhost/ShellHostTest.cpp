@@ -119,3 +119,42 @@ TEST_F(ShellHostFixture, NoSubmenuWithoutEntries) {
         EXPECT_EQ(host.InitializeResult(), E_INVALIDARG);
     }
 }
+
+TEST_F(ShellHostFixture, Windows11CommandNamedByThePackageLaunchesEveryEntryWithOpenShown) {
+    // The manifest of the package the build made; the DLL comes from its external location.
+    const std::string manifest =
+        testing_support::BuildFolder() + "\\installer\\package-work\\msix\\AppxManifest.xml";
+    const std::string second = Folder() + "\\second marker.exe";
+    ASSERT_TRUE(::CopyFileA((Folder() + "\\marker.exe").c_str(), second.c_str(), FALSE));
+    const MenuItemList items = {MakeMenuItem("Marker tool", Folder() + "\\marker.exe"),
+                                MakeMenuItem("Second marker", second)};
+    ASSERT_TRUE(WriteMenuData((Folder() + "\\menu.dat").c_str(), items));
+
+    const struct {
+        ShellTarget target;
+        std::string path;
+    } cases[] = {{ShellTarget::File, Folder() + "\\notes.txt"},
+                 {ShellTarget::Folder, Folder()},
+                 {ShellTarget::Background, Folder()}};
+    const std::string shown = std::to_string(SW_SHOW) + "\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        CModernHost host;
+        ASSERT_EQ(host.Open(manifest, Folder(), c.target, c.path), S_OK);
+        const CommandNode& root = host.Root();
+        EXPECT_EQ(root.title, L"Qarvo Context Menu");
+        EXPECT_EQ(root.flags, EXPCMDFLAGS{ECF_HASSUBCOMMANDS});
+        EXPECT_EQ(root.fastState, E_PENDING);
+        EXPECT_EQ(root.state, EXPCMDSTATE{ECS_ENABLED});
+        ASSERT_EQ(root.children.size(), items.size());
+        EXPECT_EQ(root.children[0].title, L"Marker tool");
+        EXPECT_EQ(root.children[1].title, L"Second marker");
+        // Every entry opens its own path with "open", shown, whatever was selected.
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            ASSERT_EQ(host.Invoke(i), S_OK) << i;
+            EXPECT_EQ(WaitForLaunch(Folder()),
+                      shown + "\"" + std::string(FieldText(items[i].FilePath)) + "\"")
+                << i;
+        }
+    }
+}

@@ -1,6 +1,7 @@
 #include "ShellHost.h"
 #include "AnsiText.h"
 #include "Owners.h"
+#include "XmlDom.h"
 
 #include <memory>
 
@@ -173,4 +174,209 @@ HRESULT CShellHost::Invoke(UINT offset) const {
     // A failed launch is a result here, not a message box that nobody will close.
     info.fMask = CMIC_MASK_FLAG_NO_UI;
     return m_handler->InvokeCommand(&info);
+}
+
+namespace {
+
+// The site Windows 11's menu gives a command: it hands out the host's window.
+class CSite final : public IOleWindow {
+public:
+    explicit CSite(HWND window) : m_window(window) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        *ppv = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IOleWindow) {
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IOleWindow*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&m_cRef); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG count = ::InterlockedDecrement(&m_cRef);
+        if (count == 0) {
+            delete this;
+        }
+        return static_cast<ULONG>(count);
+    }
+    STDMETHODIMP GetWindow(HWND* window) override {
+        if (window == nullptr) {
+            return E_POINTER;
+        }
+        *window = m_window;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+private:
+    ~CSite() = default;
+    LONG m_cRef = 0;
+    HWND m_window;
+};
+
+std::wstring TakeString(HRESULT hr, LPWSTR text) {
+    std::wstring taken = SUCCEEDED(hr) && text != nullptr ? text : L"";
+    ::CoTaskMemFree(text);
+    return taken;
+}
+
+CommandNode WalkCommand(IExplorerCommand* command, IUnknown* site, IShellItemArray* selection) {
+    CommandNode node;
+    node.command = command;
+    Microsoft::WRL::ComPtr<IObjectWithSite> withSite;
+    if (SUCCEEDED(node.command.As(&withSite))) {
+        withSite->SetSite(site);
+    }
+    EXPCMDSTATE state = ECS_ENABLED;
+    node.fastState = command->GetState(selection, FALSE, &state);
+    if (node.fastState == S_OK) {
+        node.slowState = S_OK;
+        node.state = state;
+    } else {
+        node.slowState = command->GetState(selection, TRUE, &node.state);
+    }
+    LPWSTR text = nullptr;
+    node.titleResult = command->GetTitle(selection, &text);
+    node.title = TakeString(node.titleResult, text);
+    text = nullptr;
+    node.iconResult = command->GetIcon(selection, &text);
+    node.icon = TakeString(node.iconResult, text);
+    command->GetFlags(&node.flags);
+    if ((node.flags & ECF_HASSUBCOMMANDS) && !(node.state & ECS_HIDDEN)) {
+        Microsoft::WRL::ComPtr<IEnumExplorerCommand> subcommands;
+        node.enumResult = command->EnumSubCommands(&subcommands);
+        if (SUCCEEDED(node.enumResult)) {
+            Microsoft::WRL::ComPtr<IExplorerCommand> child;
+            ULONG fetched = 0;
+            while (subcommands->Next(1, &child, &fetched) == S_OK && fetched == 1) {
+                node.children.push_back(WalkCommand(child.Get(), site, selection));
+                child.Reset();
+            }
+        }
+    }
+    return node;
+}
+
+// The elements below node whose name, without its namespace prefix, is local.
+void FindElements(const xmldom::Node& node, const char* local, std::vector<xmldom::Node>& found) {
+    for (xmldom::Node child = node.FirstChild(); child; child = child.NextSibling()) {
+        if (!child.IsElement()) {
+            continue;
+        }
+        const std::string name = child.Name();
+        const std::size_t colon = name.find(':');
+        if (name.substr(colon == std::string::npos ? 0 : colon + 1) == local) {
+            found.push_back(child);
+        }
+        FindElements(child, local, found);
+    }
+}
+
+std::string Attribute(const xmldom::Node& element, const char* name) {
+    const xmldom::AttributeMap attributes = element.Attributes();
+    for (long i = 0; i < attributes.Length(); ++i) {
+        const xmldom::Node attribute = attributes.Item(i);
+        if (attribute.Name() == name) {
+            return attribute.Value();
+        }
+    }
+    return std::string();
+}
+
+} // namespace
+
+CModernHost::CModernHost()
+    : m_window(::CreateWindowA("STATIC", "Windows 11 menu host", WS_OVERLAPPED, 0, 0, 10, 10,
+                               nullptr, nullptr, nullptr, nullptr)) {
+    m_site = new CSite(m_window.Get());
+}
+
+CModernHost::~CModernHost() {
+    m_root = CommandNode();
+    m_selection.Reset();
+    m_site.Reset();
+}
+
+HRESULT CModernHost::ManifestClass(const std::string& manifest, ShellTarget target, CLSID& clsid,
+                                   std::string& dllPath) {
+    clsid = GUID_NULL;
+    const char* type = target == ShellTarget::File     ? "*"
+                       : target == ShellTarget::Folder ? "Directory"
+                                                       : "Directory\\Background";
+    try {
+        const xmldom::Document doc = xmldom::Document::Create();
+        if (!doc.Load(manifest)) {
+            return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+        }
+        std::vector<xmldom::Node> itemTypes;
+        FindElements(doc.DocumentElement(), "ItemType", itemTypes);
+        std::string id;
+        for (const xmldom::Node& itemType : itemTypes) {
+            std::vector<xmldom::Node> verbs;
+            FindElements(itemType, "Verb", verbs);
+            if (Attribute(itemType, "Type") == type && !verbs.empty()) {
+                id = Attribute(verbs[0], "Clsid");
+            }
+        }
+        std::vector<xmldom::Node> classes;
+        FindElements(doc.DocumentElement(), "Class", classes);
+        for (const xmldom::Node& cls : classes) {
+            if (!id.empty() && Attribute(cls, "Id") == id) {
+                dllPath = Attribute(cls, "Path");
+                return ::CLSIDFromString(win32::ToWide("{" + id + "}").c_str(), &clsid);
+            }
+        }
+    } catch (const xmldom::XmlError& error) {
+        return error.Result();
+    }
+    return REGDB_E_CLASSNOTREG;
+}
+
+HRESULT CModernHost::Open(const std::string& manifest, const std::string& location,
+                          ShellTarget target, const std::string& path) {
+    CLSID clsid;
+    std::string dll;
+    HRESULT hr = ManifestClass(manifest, target, clsid, dll);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_library.Reset(::LoadLibraryA((location + "\\" + dll).c_str()));
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(
+        m_library ? ::GetProcAddress(m_library.Get(), "DllGetClassObject") : nullptr));
+    if (getClassObject == nullptr) {
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    }
+    Microsoft::WRL::ComPtr<IClassFactory> factory;
+    hr = getClassObject(clsid, IID_PPV_ARGS(&factory));
+    Microsoft::WRL::ComPtr<IExplorerCommand> root;
+    if (SUCCEEDED(hr)) {
+        hr = factory->CreateInstance(nullptr, IID_PPV_ARGS(&root));
+    }
+    return SUCCEEDED(hr) ? Attach(root.Get(), path) : hr;
+}
+
+HRESULT CModernHost::Attach(IExplorerCommand* root, const std::string& path) {
+    Microsoft::WRL::ComPtr<IShellItem> item;
+    HRESULT hr =
+        ::SHCreateItemFromParsingName(win32::ToWide(path).c_str(), nullptr, IID_PPV_ARGS(&item));
+    if (SUCCEEDED(hr)) {
+        hr = ::SHCreateShellItemArrayFromShellItem(item.Get(), IID_PPV_ARGS(&m_selection));
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_root = WalkCommand(root, m_site.Get(), m_selection.Get());
+    return S_OK;
+}
+
+HRESULT CModernHost::Invoke(std::size_t index) const {
+    if (index >= m_root.children.size()) {
+        return E_INVALIDARG;
+    }
+    return m_root.children[index].command->Invoke(m_selection.Get(), nullptr);
 }

@@ -1,11 +1,17 @@
 // shellhost.exe [--show [--ready FILE]] file|folder|background PATH
+// shellhost.exe --modern MANIFEST FOLDER [--invoke N] file|folder|background PATH
 // Builds the context menu Explorer would show for PATH with every registered handler, prints
 // it, and with --show pops it up on the display (the submenu opened) for a screenshot; FILE is
-// created once the submenu is open, so a script can take the picture then.
+// created once the submenu is open, so a script can take the picture then. With --modern it
+// drives the command that the sparse package's AppxManifest.xml names for the kind of item, as
+// Windows 11's menu does, from the DLL in FOLDER (the package's external location), prints
+// what it saw and, with --invoke, invokes subcommand N.
+#include "AnsiText.h"
 #include "Owners.h"
 #include "ShellHost.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -75,10 +81,56 @@ int Show(HMENU menu, int seconds) {
     return static_cast<int>(chosen);
 }
 
+void PrintCommand(const CommandNode& node, int depth) {
+    std::printf(
+        "%*s%s  [state fast 0x%08lx, slow 0x%08lx = %lu; flags %lu; icon 0x%08lx]\n", depth * 2, "",
+        win32::ToAnsi(node.title.c_str()).c_str(), static_cast<unsigned long>(node.fastState),
+        static_cast<unsigned long>(node.slowState), static_cast<unsigned long>(node.state),
+        static_cast<unsigned long>(node.flags), static_cast<unsigned long>(node.iconResult));
+    for (const CommandNode& child : node.children) {
+        PrintCommand(child, depth + 1);
+    }
+}
+
+int Modern(const std::string& manifest, const std::string& location, int invoke, ShellTarget target,
+           const std::string& path) {
+    CModernHost host;
+    const HRESULT hr = host.Open(manifest, location, target, path);
+    std::printf("%s: 0x%08lx\n", manifest.c_str(), static_cast<unsigned long>(hr));
+    if (FAILED(hr)) {
+        return 1;
+    }
+    PrintCommand(host.Root(), 1);
+    if (invoke >= 0) {
+        const HRESULT invoked = host.Invoke(static_cast<std::size_t>(invoke));
+        std::printf("invoke %d: 0x%08lx\n", invoke, static_cast<unsigned long>(invoked));
+        return FAILED(invoked) ? 1 : 0;
+    }
+    return 0;
+}
+
+ShellTarget TargetOf(const std::string& kind) {
+    return kind == "folder"       ? ShellTarget::Folder
+           : kind == "background" ? ShellTarget::Background
+                                  : ShellTarget::File;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     int arg = 1;
+    if (argc >= 6 && std::strcmp(argv[1], "--modern") == 0) {
+        int invoke = -1;
+        arg = 4;
+        if (std::strcmp(argv[arg], "--invoke") == 0 && argc == 8) {
+            invoke = std::atoi(argv[arg + 1]);
+            arg += 2;
+        }
+        if (argc - arg == 2) {
+            const win32::CComScope com;
+            return Modern(argv[2], argv[3], invoke, TargetOf(argv[arg]), argv[arg + 1]);
+        }
+    }
     bool show = false;
     if (arg < argc && std::strcmp(argv[arg], "--show") == 0) {
         show = true;
@@ -89,14 +141,13 @@ int main(int argc, char** argv) {
         }
     }
     if (argc - arg != 2) {
-        std::fprintf(stderr,
-                     "usage: shellhost [--show [--ready FILE]] file|folder|background PATH\n");
+        std::fprintf(
+            stderr, "usage: shellhost [--show [--ready FILE]] file|folder|background PATH\n"
+                    "       shellhost --modern MANIFEST FOLDER [--invoke N] file|folder|background "
+                    "PATH\n");
         return 2;
     }
-    const std::string kind = argv[arg];
-    const ShellTarget target = kind == "folder"       ? ShellTarget::Folder
-                               : kind == "background" ? ShellTarget::Background
-                                                      : ShellTarget::File;
+    const ShellTarget target = TargetOf(argv[arg]);
     const win32::CComScope com; // outlives the hosts below
     int status = 1;
     std::vector<std::unique_ptr<CShellHost>> hosts;
