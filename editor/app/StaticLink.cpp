@@ -1,7 +1,7 @@
 #include "StaticLink.h"
+#include "AnsiText.h"
+#include "QarvoIdentity.h"
 #include "WinApp.h"
-
-#include <shellapi.h>
 
 HCURSOR CStaticLink::s_hLinkCursor = nullptr;
 BOOL CStaticLink::s_bLinkCursorTried = FALSE;
@@ -50,11 +50,10 @@ HCURSOR LoadHandCursor() {
 
 } // namespace
 
-HINSTANCE CLinkTarget::Open() const {
-    if (m_strTarget.empty()) {
-        return nullptr;
-    }
-    return ::ShellExecuteA(nullptr, "open", m_strTarget.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+OpenResult CLinkTarget::Open() const {
+    // A browser or mail program started by the elevated editor would run with its
+    // administrator rights: the desktop's shell starts it as the user instead.
+    return m_strTarget.empty() ? OpenResult::Failed : OpenAsDesktopUser(win32::ToWide(m_strTarget));
 }
 
 CStaticLink::CStaticLink(const char* target, BOOL autoDelete)
@@ -122,11 +121,24 @@ void CStaticLink::OnLButtonDown(UINT, POINT) {
         return;
     }
     // Opened on the press, not on the release.
-    const HINSTANCE result = m_target.Open();
-    if (reinterpret_cast<INT_PTR>(result) <= 32) {
-        ::MessageBeep(0);
-    } else {
+    switch (m_target.Open()) {
+    case OpenResult::Opened:
         SetTextColour(s_crVisited);
+        break;
+    case OpenResult::Failed:
+        ::MessageBeep(0);
+        break;
+    case OpenResult::NoUserRoute:
+        // Never with the editor's rights: the user opens it. The system's box lets Ctrl+C copy
+        // the address.
+        ::MessageBoxA(::GetParent(m_hWnd),
+                      ("Explorer could not open this for you, and the editor does not open it "
+                       "with its administrator rights. Open it yourself in your browser or mail "
+                       "program:\n\n" +
+                       m_target.m_strTarget)
+                          .c_str(),
+                      QARVO_EDITOR_TITLE, MB_ICONINFORMATION);
+        break;
     }
 }
 

@@ -1,9 +1,11 @@
 // A static text that works as a hyperlink: blue, red under the pointer, purple once opened;
-// the press of the left button opens its target through the shell.
+// the press of the left button opens its target through the desktop's shell, as the signed-in
+// user.
 #pragma once
 
 #include "Controls.h"
 #include "Owners.h"
+#include "ShellLaunch.h"
 
 #include <string>
 #include <utility>
@@ -15,8 +17,8 @@ public:
     explicit CLinkTarget(std::string target) : m_strTarget(std::move(target)) {}
     virtual ~CLinkTarget() = default;
 
-    // The shell's answer (above 32 when it opened); zero when there is no target.
-    virtual HINSTANCE Open() const;
+    // Opened as the desktop's user (OpenAsDesktopUser); Failed when there is no target.
+    virtual OpenResult Open() const;
 
     std::string m_strTarget;
 };

@@ -9,6 +9,7 @@
 #include "MenuResource.h"
 #include "Owners.h"
 #include "QarvoIdentity.h"
+#include "ShellLaunch.h"
 
 #include "AnsiText.h"
 
@@ -550,8 +551,8 @@ void CMainDlg::OnHelp() {
     // By its full path: a bare name would be looked for in whatever folder the editor was
     // started from.
     std::string path;
-    if (AppFilePath(kHelpFile, path)) {
-        ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+    if (AppFilePath(kHelpFile, path) && !OpenHelpFile(path)) {
+        ShowMessage("The help viewer could not be started.");
     }
 }
 

@@ -140,13 +140,14 @@ bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
            });
 }
 
-win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const char* folder) {
+win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const char* folder,
+                             const char* program) {
     std::string command = commandLine;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     win32::CProcess process;
-    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
+    if (::CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
                          &pi)) {
         process.Attach(pi);
     }

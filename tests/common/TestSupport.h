@@ -36,9 +36,11 @@ bool RegKeyExists(HKEY root, const std::string& path);
 // Creates root\path (and what leads to it); false when it could not.
 bool CreateRegKey(HKEY root, const std::string& path);
 
-// Starts a command line (in folder, or the current one); an empty process when it could not.
+// Starts a command line (in folder, or the current one), running program when one is named
+// (the command line's first token then says whatever the caller wants); an empty process when
+// it could not.
 win32::CProcess StartProcess(const std::string& commandLine, DWORD flags = 0,
-                             const char* folder = nullptr);
+                             const char* folder = nullptr, const char* program = nullptr);
 // The same for a command line that the ANSI code page cannot spell.
 win32::CProcess StartProcess(const std::wstring& commandLine, DWORD flags = 0);
 // Waits up to timeoutMs for the process; its exit code, or STILL_ACTIVE (259).

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <exdisp.h>
+#include <wrl/client.h>
+
 #include <thread>
 #include <vector>
 
@@ -39,6 +42,21 @@ COLORREF TextColour(HWND control, LOGFONTA* font = nullptr) {
         ::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof *font, font);
     }
     return colour;
+}
+
+// Whether the desktop's shell answers for its windows, as it does from a user's sign-in on.
+// Wine starts its desktop with the first window of a session and serves the list a moment later.
+bool DesktopShellServes() {
+    Microsoft::WRL::ComPtr<IShellWindows> windows;
+    VARIANT anywhere;
+    ::VariantInit(&anywhere);
+    long hwnd = 0;
+    Microsoft::WRL::ComPtr<IDispatch> desktop;
+    return SUCCEEDED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
+                                        IID_IShellWindows,
+                                        reinterpret_cast<void**>(windows.GetAddressOf()))) &&
+           windows->FindWindowSW(&anywhere, &anywhere, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH,
+                                 desktop.GetAddressOf()) == S_OK;
 }
 
 class StaticLinkTest : public MainDlgTest {
@@ -181,9 +199,12 @@ TEST_F(StaticLinkTest, ButtonDownOpensTheTargetAndTurnsPurpleOnlyWhenItOpened) {
     // No target and no string resource 2003: the window text is the target. The marker
     // program notes that it ran and ends by itself.
     HWND opens = AddLink(2003, marker);
+    ASSERT_TRUE(ui::WaitUntil(DesktopShellServes));
     ::SendMessageA(opens, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     EXPECT_EQ(TextColour(opens), kPurple);
     EXPECT_TRUE(WaitForFile(dir.File("launched.txt"), 20000));
+    // Started by the desktop's shell, as its user: never a child of the (elevated) editor.
+    EXPECT_EQ(testing_support::ReadFileBytes(dir.File("launched-by.txt")), "explorer.exe");
     EXPECT_TRUE(ui::WaitUntil([&] { return UnixProcessOf(marker) == 0; }));
 
     // String resource 101 comes before the window text, and names nothing that opens: a beep,

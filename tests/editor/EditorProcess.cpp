@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 DWORD WindowProcess(HWND hwnd) {
     DWORD pid = 0;
@@ -27,6 +28,19 @@ std::string ChildTexts(HWND hwnd) {
 int RowCount(HWND mainWindow) {
     return static_cast<int>(
         ::SendMessageA(::GetDlgItem(mainWindow, IDC_LIST_ITEMS), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string LoadedLibraryPath(DWORD processId, const char* name) {
+    const win32::CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    for (BOOL more = snapshot && ::Module32First(snapshot.Get(), &module); more;
+         more = ::Module32Next(snapshot.Get(), &module)) {
+        if (::lstrcmpiA(module.szModule, name) == 0) {
+            return module.szExePath;
+        }
+    }
+    return std::string();
 }
 
 void PressButton(HWND dialog, int id) {

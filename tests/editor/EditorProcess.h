@@ -13,6 +13,8 @@ DWORD WindowProcess(HWND hwnd);
 // The texts of a window's children, to read a system message box.
 std::string ChildTexts(HWND hwnd);
 int RowCount(HWND mainWindow);
+// Where the process loaded the library named name from; empty when it has not loaded it.
+std::string LoadedLibraryPath(DWORD processId, const char* name);
 void PressButton(HWND dialog, int id);
 // Adds path through the editor's real file dialog: true once the new row is there.
 bool AddThroughFileDialog(HWND mainWindow, const std::string& path);

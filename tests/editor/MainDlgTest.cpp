@@ -1,6 +1,6 @@
 // The main dialog in this process: list, adding through the real file dialog and by dropping,
 // duplicates and other refusals, tracking, renaming, moving, deleting, closing.
-#include "CmdLineSplitter.h"
+#include "AppFolder.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
 #include "DlgMsgbx.h"
@@ -44,36 +44,17 @@ TEST(FileNameFromPath, TakesThePartAfterTheLastBackslashForAnyLength) {
     EXPECT_EQ(title, "kept");
 }
 
-TEST(CmdLineSplitter, QuotesSpacesAndLimits) {
-    CCmdLineSplitter quoted("\"C:\\My Apps\\Menu.exe\" -x  y");
-    EXPECT_EQ(quoted.Count(), 3);
-    EXPECT_STREQ(quoted.Token(0), "C:\\My Apps\\Menu.exe");
-    EXPECT_STREQ(quoted.Token(1), "-x");
-    EXPECT_STREQ(quoted.Token(2), "y");
-    EXPECT_EQ(quoted.Token(3), nullptr);
-
-    CCmdLineSplitter glued("ab\"c d\"e");
-    EXPECT_EQ(glued.Count(), 3);
-    EXPECT_STREQ(glued.Token(0), "ab");
-    EXPECT_STREQ(glued.Token(1), "c d");
-    EXPECT_STREQ(glued.Token(2), "e");
-
-    CCmdLineSplitter trailing("a \"");
-    EXPECT_EQ(trailing.Count(), 1);
-
-    std::string many;
-    for (int i = 0; i < 30; ++i) {
-        many += "t" + std::to_string(i) + " ";
+TEST(ModuleFolder, EveryFormOfAProgramPathGivesItsOrdinaryFolder) {
+    EXPECT_EQ(ModuleFolder(L"C:\\My Apps\\Menu.exe"), L"C:\\My Apps");
+    EXPECT_EQ(ModuleFolder(L"C:\\Menu.exe"), L"C:");
+    EXPECT_EQ(ModuleFolder(L"\\\\server\\share\\Menu.exe"), L"\\\\server\\share");
+    EXPECT_EQ(ModuleFolder(L"\\\\?\\D:\\a%20b\\Menu.exe"), L"D:\\a%20b");
+    EXPECT_EQ(ModuleFolder(L"\\\\?\\UNC\\server\\share\\Menu.exe"), L"\\\\server\\share");
+    // Nothing that would depend on the current drive or folder.
+    for (const wchar_t* path : {L"Menu.exe", L"\\Menu.exe", L"C:Menu.exe", L"app\\Menu.exe",
+                                L"\\\\Menu.exe", L"\\\\?\\UNC\\Menu.exe", L""}) {
+        EXPECT_EQ(ModuleFolder(path), L"") << win32::ToAnsi(path);
     }
-    CCmdLineSplitter limited(many.c_str());
-    EXPECT_EQ(limited.Count(), 25);
-    EXPECT_STREQ(limited.Token(24), "t24");
-    EXPECT_EQ(limited.Token(25), nullptr);
-
-    EXPECT_EQ(AppFolderFromCommandLine("\"C:\\My Apps\\Menu.exe\""), "C:\\My Apps");
-    EXPECT_EQ(AppFolderFromCommandLine("C:\\Tools\\Menu.exe arg"), "C:\\Tools");
-    EXPECT_EQ(AppFolderFromCommandLine("Menu.exe"), "");
-    EXPECT_EQ(AppFolderFromCommandLine(""), "");
 }
 
 TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {

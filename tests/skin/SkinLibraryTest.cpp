@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "QarvoIdentity.h"
 #include "MenuResource.h"
+#include "XmlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -203,8 +204,11 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
                          RGB(0xE8, 0xC8, 0xA0),
                          RGB(0xEE, 0xDC, 0xC4),
                          kAppLabel};
+    // A folder name that would mean something else in a URL.
+    const std::string odd = dir.File("a%20b #c");
+    ASSERT_TRUE(::CreateDirectoryA(odd.c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(dir.File("first.xml"), SkinXml(first)));
-    ASSERT_TRUE(WriteFileBytes(dir.File("second.xml"), SkinXml(second)));
+    ASSERT_TRUE(WriteFileBytes(odd + "\\second.xml", SkinXml(second)));
 
     const win32::CWindow before(OpenDialog(0, 0));
     ASSERT_TRUE(before);
@@ -219,7 +223,7 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
     EXPECT_EQ(ReadLook(after.Get()), Expected(first, system)) << "a dialog opened later";
 
     // A new skin replaces the old one without a release.
-    ASSERT_TRUE(skin.Load(dir.File("second.xml")));
+    ASSERT_TRUE(skin.Load(odd + "\\second.xml"));
     EXPECT_EQ(ReadLook(before.Get()), Expected(second, system));
     EXPECT_EQ(ReadLook(after.Get()), Expected(second, system));
 
@@ -235,8 +239,14 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
         "<Skin><Dialog Background=\"#10203G\"/></Skin>",
         "<Skin><Dialog Background=\"#102030\"><Edit/></Dialog></Skin>",
         "<Skin>text<Dialog Background=\"#102030\"/></Skin>",
+        "<!DOCTYPE Skin [<!ENTITY c \"#102030\">]><Skin><Dialog Background=\"&c;\"/></Skin>",
     };
     EXPECT_FALSE(skin.Load(dir.File("missing.xml")));
+    // A good skin, grown past the size limit.
+    std::string big = SkinXml(first);
+    big.insert(big.rfind("</Skin>"), "<!--" + std::string(xmldom::kMaxXmlFileBytes, 'x') + "-->");
+    ASSERT_TRUE(WriteFileBytes(dir.File("big.xml"), big));
+    EXPECT_FALSE(skin.Load(dir.File("big.xml")));
     for (const char* xml : bad) {
         SCOPED_TRACE(xml);
         ASSERT_TRUE(WriteFileBytes(dir.File("bad.xml"), xml));
