@@ -3,6 +3,7 @@
 
 #include "Controls.h"
 #include "Dialog.h"
+#include "Owners.h"
 
 #include <string>
 
@@ -17,7 +18,9 @@ public:
     explicit CMainDlg(CWnd* parent = nullptr);
     ~CMainDlg() override;
 
-    HICON m_hIcon;
+    // The window's and taskbar's icons, from the icon's own sizes for the window's DPI.
+    win32::CIcon m_hIcon;
+    win32::CIcon m_hSmallIcon;
     std::string m_strTitle;
     std::string m_strPath;
     CListCtrl m_listItems;
@@ -52,10 +55,12 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT oldDpi, UINT newDpi) override;
 
 private:
     // Refuses what "menu.dat" cannot hold, in the editor's own message box.
     bool CanStoreEntry(const std::string& title, const std::string& path);
     void ShowMessage(const std::string& text);
     void EnableDelete(bool enable);
+    void LoadIcons();
 };
