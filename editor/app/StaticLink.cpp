@@ -172,8 +172,14 @@ LRESULT CStaticLink::OnKeyDown(WPARAM key, LPARAM) {
 }
 
 void CStaticLink::OnFocusChange() {
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
     Default();
+    // Its ground is the dialog's (the link paints no background): the dialog's part under it is
+    // painted again, so a focus rectangle leaves no trace.
+    HWND parent = ::GetParent(m_hWnd);
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    ::RedrawWindow(parent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CStaticLink::OnPaint() {

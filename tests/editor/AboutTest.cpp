@@ -244,13 +244,30 @@ TEST_F(MainDlgTest, AboutLinksAreReachedByTabOpenedByEnterOrSpaceAndReadAsLinks)
         return seen;
     };
 
+    // The top line of a link's text cell: a focus rectangle runs along it.
+    const auto topLine = [](HWND link) {
+        std::vector<COLORREF> line;
+        for (int x = 0; x < 40; ++x) {
+            line.push_back(testing_support::ScreenPixel(link, x, 0));
+        }
+        return line;
+    };
+    Pump();
+    const std::vector<COLORREF> unfocused = topLine(web);
+
     EXPECT_EQ(::GetFocus(), ok);
     std::vector<HWND> order;
+    std::vector<COLORREF> focused;
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(press(VK_TAB));
         order.push_back(::GetFocus());
+        if (::GetFocus() == web) {
+            focused = topLine(web);
+        }
     }
     EXPECT_EQ(order, (std::vector<HWND>{web, mail, ok}));
+    EXPECT_NE(focused, unfocused) << "the focused link shows a focus rectangle";
+    EXPECT_EQ(topLine(web), unfocused) << "and leaves no trace of it";
     for (HWND link : {web, mail}) {
         const ui::Accessible read = ui::ReadAccessible(link);
         EXPECT_EQ(read.role, ROLE_SYSTEM_LINK);
