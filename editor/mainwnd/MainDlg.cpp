@@ -104,7 +104,10 @@ BOOL CMainDlg::OnInitDialog() {
     // Screen readers name the list after its label, or else after its own text.
     m_listItems.SetWindowText(WindowText(GetDlgItem(IDC_LABEL_LIST)));
     FillList();
-    return TRUE;
+    // The keyboard starts on the command that adds an entry, not on the first control in the
+    // Tab order; FALSE keeps the dialog manager from moving it there.
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnSelectFile.m_hWnd), TRUE);
+    return FALSE;
 }
 
 void CMainDlg::LoadIcons() {
@@ -142,9 +145,6 @@ void CMainDlg::OnTimer(UINT_PTR id) {
     if (id == kShowTimer) {
         ::KillTimer(m_hWnd, kShowTimer);
         ShowWindow(SW_SHOW);
-        // The keyboard starts on the command that adds an entry, whatever comes first in the
-        // Tab order.
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnSelectFile.m_hWnd), TRUE);
     }
     Default();
 }
