@@ -166,12 +166,13 @@ std::string UnixPath(const std::string& windowsPath) {
 
 int UnixProcessOf(const std::string& programPath) {
     // A Wine process's first argument is its Windows path. The shell is not waited for by
-    // Wine, so its answer appears in one step when it is complete.
+    // Wine, so its answer appears in one step when it is complete. Read by bash's own read: a
+    // program started for each of the machine's processes took seconds on a busy machine.
     TempDir dir;
     const std::string out = dir.File("pid");
-    RunShell(R"(n=0; for p in /proc/[0-9]*; do )"
-             R"(a=$(tr '\0' '\n' < $p/cmdline 2>/dev/null | head -n 1); )"
-             R"([ "$a" = "$1" ] && n=${p#/proc/}; done; echo $n > "$2.new"; mv "$2.new" "$2")",
+    RunShell(R"(exec bash -c 'n=0; for p in /proc/[0-9]*; do a=; )"
+             R"(read -r -d "" a 2>/dev/null < $p/cmdline; [ "$a" = "$1" ] && n=${p#/proc/}; )"
+             R"(done; echo $n > "$2.new"; mv "$2.new" "$2"' bash "$1" "$2")",
              {programPath, UnixPath(out)});
     WaitForFile(out, 10000);
     return std::atoi(ReadFileBytes(out).c_str());
