@@ -106,6 +106,15 @@ using CFont = CGdiObject<HFONT>;
 using CBrush = CGdiObject<HBRUSH>;
 using CBitmap = CGdiObject<HBITMAP>;
 
+// An icon made by LoadImage or CreateIcon* (not a shared one from LoadIcon).
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::DestroyIcon(h); }
+};
+using CIcon = CUnique<IconTraits>;
+
 // A memory device context.
 struct MemoryDcTraits {
     using Handle = HDC;
@@ -114,6 +123,25 @@ struct MemoryDcTraits {
     static void Close(Handle h) { ::DeleteDC(h); }
 };
 using CMemoryDC = CUnique<MemoryDcTraits>;
+
+// The device context of a window's client area, for drawing outside WM_PAINT.
+class CClientDC {
+public:
+    explicit CClientDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
+    ~CClientDC() {
+        if (m_dc != nullptr) {
+            ::ReleaseDC(m_hwnd, m_dc);
+        }
+    }
+    CClientDC(const CClientDC&) = delete;
+    CClientDC& operator=(const CClientDC&) = delete;
+
+    HDC Get() const { return m_dc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_dc;
+};
 
 // A window that no framework object owns (a bare dialog, say).
 struct WindowTraits {

@@ -48,6 +48,15 @@ public:
     HBRUSH OnCtlColor(HDC dc, HWND control);
     void OnLButtonDown(UINT keys, POINT client);
     BOOL OnSetCursor(HWND window, UINT hitTest, UINT mouseMessage);
+    // The keyboard: a link in the Tab order opens with Enter or Space, as with a click, and
+    // shows a focus rectangle; screen readers meet it as a link.
+    LRESULT OnGetDlgCode(WPARAM wp, LPARAM lp);
+    LRESULT OnKeyDown(WPARAM key, LPARAM lp);
+    void OnFocusChange();
+    void OnPaint();
+    LRESULT OnGetObject(WPARAM wp, LPARAM lp);
+    // A new font (the dialog's at another DPI) is copied again at the next colouring.
+    LRESULT OnSetFont(WPARAM wp, LPARAM lp);
 
 protected:
     void PostNcDestroy() override;

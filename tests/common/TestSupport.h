@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -80,6 +83,42 @@ private:
 MenuItemList SampleItems(int n);
 // Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
 bool SameEntries(const MenuItemList& a, const MenuItemList& b);
+
+// The colour a window shows at (x, y) of its client area, as read back from the screen.
+COLORREF ScreenPixel(HWND hwnd, int x, int y);
+
+// Points a loaded module's import of dll!function at replacement while it lives.
+class CImportPatch {
+public:
+    CImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    ~CImportPatch();
+    CImportPatch(const CImportPatch&) = delete;
+    CImportPatch& operator=(const CImportPatch&) = delete;
+
+    bool Patched() const { return m_slot != nullptr; }
+
+private:
+    void Write(void* value);
+
+    void** m_slot = nullptr;
+    void* m_original = nullptr;
+};
+
+// Windows' high-contrast mode, on while this lives, as the given modules see it: their import of
+// SystemParametersInfoA reports it (Wine has no mode of its own to switch). The thread's
+// top-level windows are told of each switch as Windows tells them.
+class CHighContrast {
+public:
+    explicit CHighContrast(std::initializer_list<HMODULE> modules);
+    ~CHighContrast();
+    CHighContrast(const CHighContrast&) = delete;
+    CHighContrast& operator=(const CHighContrast&) = delete;
+
+    bool Patched() const;
+
+private:
+    std::vector<std::unique_ptr<CImportPatch>> m_patches;
+};
 
 // Folder of the running test program, the build folder above it and the deliverables in it.
 std::string ExeFolder();

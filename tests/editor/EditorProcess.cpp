@@ -77,6 +77,32 @@ bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {
            ::CopyFileA(skin.c_str(), (folder + "\\Skin.dll").c_str(), FALSE);
 }
 
+bool InstallSkins(const std::string& folder) {
+    const std::string from = testing_support::BinFolder() + "\\Skin";
+    const std::string to = folder + "\\Skin";
+    ::CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA skin;
+    const win32::CFind skins(::FindFirstFileA((from + "\\*").c_str(), &skin));
+    int copied = 0;
+    for (bool more = skins.Valid(); more; more = ::FindNextFileA(skins.Get(), &skin) != FALSE) {
+        const std::string name = skin.cFileName;
+        if (name == "." || name == ".." || !(skin.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            continue;
+        }
+        ::CreateDirectoryA((to + "\\" + name).c_str(), nullptr);
+        WIN32_FIND_DATAA file;
+        const win32::CFind files(::FindFirstFileA((from + "\\" + name + "\\*.xml").c_str(), &file));
+        for (bool any = files.Valid(); any; any = ::FindNextFileA(files.Get(), &file) != FALSE) {
+            const std::string relative = "\\" + name + "\\" + file.cFileName;
+            if (!::CopyFileA((from + relative).c_str(), (to + relative).c_str(), FALSE)) {
+                return false;
+            }
+            ++copied;
+        }
+    }
+    return copied > 0;
+}
+
 EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine,
                              const std::string& startFolder) {
     // Detached: what the editor starts (the help viewer) would inherit the test's console

@@ -24,6 +24,8 @@ bool AddThroughFileDialog(HWND mainWindow, const std::string& folder,
 // Copies Menu.exe and the Skin.dll it needs (the build's own unless another is named) into
 // folder, as installed.
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary = "");
+// Copies the build's skin files (Skin\<Name>\skin_<name>.xml) into folder, as installed.
+bool InstallSkins(const std::string& folder);
 
 // Terminated when still running at destruction. Started in startFolder (by default the
 // application folder).
