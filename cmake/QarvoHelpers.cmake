@@ -91,33 +91,56 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
     @ONLY)
 set(QARVO_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 
+# Sets RESOURCE_LOCK locks on the tests a discovery lists in list_var. A list survives the
+# discovery's PROPERTIES only as its separate words, each taken for a property: the locks are set
+# by an include of their own, read after the discovery's.
+function(qarvo_lock_discovered list_var locks)
+    set(locks_file ${CMAKE_CURRENT_BINARY_DIR}/${list_var}_locks.cmake)
+    file(WRITE ${locks_file}
+        "foreach(test IN LISTS ${list_var})\n"
+        "    set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK \"${locks}\")\n"
+        "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${locks_file})
+endfunction()
+
 # A GoogleTest program run under Wine; its tests are listed at test time, under Wine,
 # so building never needs Wine. LOCKS names the resources its tests hold (RESOURCE_LOCK).
+# DPI_TESTS, a GoogleTest filter, names tests that run once more at each of QARVO_TEST_DPIS
+# (as dpi<N>.<test>): wine-run gives their process that DPI through LogPixels, a setting of the
+# whole prefix, so they also hold the registry's lock, besides the display's of their suite.
+set(QARVO_TEST_DPIS 144 192)
 function(qarvo_gtest target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCKS;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "DPI_TESTS" "SOURCES;LIBS;LOCKS;PROPERTIES" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE GTest::gtest_main ${ARG_LIBS})
     set_target_properties(${target} PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY ${QARVO_TEST_BIN_DIR}
         CROSSCOMPILING_EMULATOR ${QARVO_WINE_RUN})
+    # Under Wine a stack overflow ends the process with status 0: a test passes only when
+    # GoogleTest itself says so.
+    set(passed PASS_REGULAR_EXPRESSION "PASSED  . 1 test.|SKIPPED . 1 test")
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
         WORKING_DIRECTORY ${QARVO_TEST_BIN_DIR}
-        # Under Wine a stack overflow ends the process with status 0: a test passes only when
-        # GoogleTest itself says so.
-        PROPERTIES PASS_REGULAR_EXPRESSION "PASSED  . 1 test.|SKIPPED . 1 test"
-                   ${ARG_PROPERTIES})
-    # A list survives the discovery's PROPERTIES only as its separate words, each taken for a
-    # property: the locks are set on the discovered tests by an include of their own, read
-    # after the discovery's.
+        PROPERTIES ${passed} ${ARG_PROPERTIES})
     if(ARG_LOCKS)
-        set(locks_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_locks.cmake)
-        file(WRITE ${locks_file}
-            "foreach(test IN LISTS ${target}_TESTS)\n"
-            "    set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK \"${ARG_LOCKS}\")\n"
-            "endforeach()\n")
-        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${locks_file})
+        qarvo_lock_discovered(${target}_TESTS "${ARG_LOCKS}")
+    endif()
+    if(ARG_DPI_TESTS)
+        set(locks ${ARG_LOCKS} registry)
+        list(REMOVE_DUPLICATES locks)
+        foreach(dpi ${QARVO_TEST_DPIS})
+            gtest_discover_tests(${target}
+                DISCOVERY_MODE PRE_TEST
+                DISCOVERY_TIMEOUT 60
+                WORKING_DIRECTORY ${QARVO_TEST_BIN_DIR}
+                TEST_PREFIX dpi${dpi}.
+                TEST_FILTER ${ARG_DPI_TESTS}
+                TEST_LIST ${target}_dpi${dpi}_TESTS
+                PROPERTIES ${passed} ENVIRONMENT QARVO_TEST_DPI=${dpi} ${ARG_PROPERTIES})
+            qarvo_lock_discovered(${target}_dpi${dpi}_TESTS "${locks}")
+        endforeach()
     endif()
 endfunction()
 

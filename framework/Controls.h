@@ -24,6 +24,10 @@ public:
     int GetColumnWidth(int column) const {
         return static_cast<int>(SendMessage(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
     }
+    BOOL SetColumnWidth(int column, int width) const {
+        return static_cast<BOOL>(
+            SendMessage(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0)));
+    }
     int InsertItem(int index, const std::string& text) const;
     BOOL SetItemText(int index, int subItem, const std::string& text) const;
     std::string GetItemText(int index, int subItem) const;

@@ -467,6 +467,7 @@ Function un.RemoveFolder
         FindClose $1
         ${If} $3 == 1
             RMDir /REBOOTOK $0
+            !insertmacro Log "In use, removed at the next restart: $0"
         ${Else}
             !insertmacro Log "Left $0: it holds files that are not the program's."
         ${EndIf}

@@ -38,7 +38,8 @@ Function ${un}Win11PackageRemove
     DeleteRegValue HKLM "${PACKAGE_KEY}" "FolderSecurity"
     DeleteRegKey /ifempty HKLM "${PACKAGE_KEY}"
     Delete "$INSTDIR\${PACKAGE_NAME}"
-    SetOutPath "$INSTDIR"
+    ; Out of the install folder: a folder that is a program's current one cannot be removed.
+    SetOutPath "$TEMP"
 FunctionEnd
 !macroend
 !insertmacro Win11PackageRemove ""

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Runs the editor with a few sample entries on a private display, saves a screenshot of its
 # window and closes it again.
-# Usage: scripts/editor-screenshot.sh [OUTPUT.png] [APP_FOLDER] [SKIN_NUMBER] [about]
+# Usage: scripts/editor-screenshot.sh [OUTPUT.png] [APP_FOLDER] [SKIN_NUMBER] [about|main] [DPI]
 # Without APP_FOLDER the editor runs from a demo folder with sample entries, in skin
 # SKIN_NUMBER (1 to 4; 2, the default look, when not given). With "about" the picture is of
-# the About dialog, opened through the main window's system menu.
+# the About dialog, opened through the main window's system menu. With a DPI (144 for 150%,
+# 192 for 200%) the editor runs at that scaling.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/editor.png}
 app=${2:-}
 skin=${3:-2}
 what=${4:-main}
+dpi=${5:-}
 cd "$root"
 source scripts/wine-session.sh
 build_and_start_wine "$root"
@@ -24,7 +26,8 @@ if [ -z "$app" ]; then
 XML
 fi
 
-"$WINE_BIN" "$app/Menu.exe" &
+# At a DPI of its own: the tests' runner sets it for the editor's run, and takes it back.
+QARVO_TEST_DPI=$dpi "$root/build/wine-run" "$app/Menu.exe" &
 editor=$!
 # The window of that title, once the editor has filled it.
 wait_for_window() {
@@ -66,4 +69,4 @@ done
 rm -f "$shot"
 "$WINE_BIN" taskkill /im Menu.exe >/dev/null 2>&1 || true
 wait "$editor" || true
-echo "Screenshot of the editor ($what): $out"
+echo "Screenshot of the editor ($what${dpi:+, $dpi DPI}): $out"

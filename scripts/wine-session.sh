@@ -55,6 +55,10 @@ wine_session_start() {
         return 1
     fi
     "$WINE_BIN" cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # Every program starts at the display's own DPI: a DPI that a run left behind (wine-run's
+    # QARVO_TEST_DPI, ended by a kill before it could take it back) goes.
+    "$WINE_BIN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
+        </dev/null >/dev/null 2>&1 || true
     # Xvfb has no window manager: with "managed" windows Wine waits two seconds for one at
     # every window it hides or destroys.
     # A prefix just made may still be settling: tried again before giving up, and said so.

@@ -1,5 +1,6 @@
 #include "SkinFile.h"
 #include "Owners.h"
+#include "XmlFile.h"
 
 #include <msxml2.h>
 #include <oleauto.h>
@@ -229,22 +230,9 @@ bool ReadSkinFile(const char* path, SkinColors& colors) {
     }
     const win32::CComScope com; // COM for the parse
     const CBstr file(AnsiToBstr(path));
-    ComPtr<IXMLDOMDocument> doc;
-    if (!file || FAILED(::CoCreateInstance(CLSID_DOMDocument30, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_IXMLDOMDocument,
-                                           reinterpret_cast<void**>(doc.GetAddressOf())))) {
-        return false;
-    }
-    doc->put_async(VARIANT_FALSE);
-    doc->put_validateOnParse(VARIANT_FALSE);
-    doc->put_resolveExternals(VARIANT_FALSE);
-    VARIANT source;
-    ::VariantInit(&source);
-    V_VT(&source) = VT_BSTR;
-    V_BSTR(&source) = file.Get(); // still owned by file
-    // A parse failure is S_FALSE with VARIANT_FALSE.
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (doc->load(source, &loaded) != S_OK || loaded != VARIANT_TRUE) {
+    ComPtr<IXMLDOMDocument2> doc;
+    if (!file || FAILED(xmldom::CreateHardenedDocument(doc.GetAddressOf())) ||
+        xmldom::LoadXmlFile(doc.Get(), file.Get()) != S_OK) {
         return false;
     }
     ComPtr<IXMLDOMElement> root;

@@ -58,7 +58,7 @@ constexpr unsigned kHeaderColors =
     SkinMask(kHeaderBackground) | SkinMask(kHeaderText) | SkinMask(kHeaderBorder);
 constexpr unsigned kSelectionColors = SkinMask(kSelectionBackground) | SkinMask(kSelectionText);
 
-// Reads the skin file at path (ANSI). False for a missing, unreadable or malformed file, a root
-// other than Skin, an unknown element or attribute, or a colour that does not parse; colors is
-// then unchanged.
+// Reads the skin file at path (ANSI). False for a missing, unreadable, oversized or malformed
+// file, one with a DTD, a root other than Skin, an unknown element or attribute, or a colour that
+// does not parse; colors is then unchanged.
 bool ReadSkinFile(const char* path, SkinColors& colors);

@@ -1,4 +1,5 @@
 #include "SkinPainter.h"
+#include "Display.h"
 #include "QarvoIdentity.h"
 
 #include <commctrl.h>
@@ -64,6 +65,9 @@ enum SkinBrush { kDialogBrush, kEditBrush, kReadOnlyBrush, kBrushCount };
 
 struct SkinState {
     bool applied;
+    // Windows' high contrast is on: the user's colours stand and nothing of the skin is painted
+    // (the skin stays applied, to come back when it is switched off).
+    bool highContrast;
     SkinColors colors;
     CBrush brush[kBrushCount];
     HHOOK hook;
@@ -93,9 +97,17 @@ void Fill(HDC dc, const RECT& rc, COLORREF color) {
     ::FillRect(dc, &rc, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
 }
 
-void Frame(HDC dc, const RECT& rc, COLORREF color) {
-    ::SetDCBrushColor(dc, color);
-    ::FrameRect(dc, &rc, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+// A frame of lines width pixels wide, inside rc.
+void Frame(HDC dc, const RECT& rc, COLORREF color, int width) {
+    Fill(dc, {rc.left, rc.top, rc.right, rc.top + width}, color);
+    Fill(dc, {rc.left, rc.bottom - width, rc.right, rc.bottom}, color);
+    Fill(dc, {rc.left, rc.top + width, rc.left + width, rc.bottom - width}, color);
+    Fill(dc, {rc.right - width, rc.top + width, rc.right, rc.bottom - width}, color);
+}
+
+// A length of the skin's drawing, given at 96 DPI, in the pixels of window's DPI.
+int Px(HWND window, int length) {
+    return win32::ScaleToDpi(length, win32::DpiOf(window));
 }
 
 void Repaint(HWND hwnd) {
@@ -107,6 +119,9 @@ void Repaint(HWND hwnd) {
 // are replaced, and the text colour only where nobody changed it.
 LRESULT ControlColor(UINT msg, HDC dc, HWND control, LRESULT given) {
     const HBRUSH brush = reinterpret_cast<HBRUSH>(given);
+    if (g_skin.highContrast) {
+        return given;
+    }
     if (brush != nullptr && brush != ::GetSysColorBrush(COLOR_3DFACE) &&
         brush != ::GetSysColorBrush(COLOR_WINDOW)) {
         return given;
@@ -143,7 +158,7 @@ LRESULT DrawPushButton(NMCUSTOMDRAW* cd) {
     HWND button = cd->hdr.hwndFrom;
     const SkinColors& c = Colors();
     // Buttons with an image keep their own drawing.
-    if (!c.HasAny(kButtonColors) ||
+    if (g_skin.highContrast || !c.HasAny(kButtonColors) ||
         (!HasButtonType(button, BS_PUSHBUTTON) && !HasButtonType(button, BS_DEFPUSHBUTTON)) ||
         (::GetWindowLongA(button, GWL_STYLE) & (BS_BITMAP | BS_ICON)) != 0) {
         return CDRF_DODEFAULT;
@@ -169,12 +184,13 @@ LRESULT DrawPushButton(NMCUSTOMDRAW* cd) {
     HDC dc = cd->hdc;
     RECT rc = cd->rc;
     Fill(dc, rc, back);
+    const int line = Px(button, 1);
     const COLORREF border = c.GetOrSystem(kButtonBorder, COLOR_3DDKSHADOW);
-    Frame(dc, rc, border);
+    Frame(dc, rc, border, line);
     if (state & CDIS_DEFAULT) {
         RECT inner = rc;
-        ::InflateRect(&inner, -1, -1);
-        Frame(dc, inner, border);
+        ::InflateRect(&inner, -line, -line);
+        Frame(dc, inner, border, line);
     }
 
     char caption[128] = {};
@@ -185,18 +201,22 @@ LRESULT DrawPushButton(NMCUSTOMDRAW* cd) {
     ::SetTextColor(dc, text);
     RECT label = rc;
     if (state & CDIS_SELECTED) {
-        ::OffsetRect(&label, 1, 1);
+        ::OffsetRect(&label, line, line);
     }
     ::DrawTextA(dc, caption, -1, &label,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE |
                     ((cues & UISF_HIDEACCEL) != 0 ? DT_HIDEPREFIX : 0));
     if ((state & CDIS_FOCUS) && (cues & UISF_HIDEFOCUS) == 0) {
         RECT focus = rc;
-        ::InflateRect(&focus, -3, -3);
+        const int inset = Px(button, 3);
+        ::InflateRect(&focus, -inset, -inset);
         if (c.Has(kButtonFocus)) {
-            Frame(dc, focus, c.color[kButtonFocus]);
+            Frame(dc, focus, c.color[kButtonFocus], line);
         } else {
-            ::DrawFocusRect(dc, &focus);
+            for (int i = 0; i < line; ++i) { // the system's dotted line, as wide as the others
+                ::DrawFocusRect(dc, &focus);
+                ::InflateRect(&focus, -1, -1);
+            }
         }
     }
     return CDRF_SKIPDEFAULT;
@@ -205,7 +225,7 @@ LRESULT DrawPushButton(NMCUSTOMDRAW* cd) {
 // The selected row in the skin's colours instead of the system highlight.
 LRESULT DrawListItem(NMLVCUSTOMDRAW* lv) {
     const SkinColors& c = Colors();
-    if (!c.HasAny(kSelectionColors)) {
+    if (g_skin.highContrast || !c.HasAny(kSelectionColors)) {
         return CDRF_DODEFAULT;
     }
     if (lv->nmcd.dwDrawStage == CDDS_PREPAINT) {
@@ -231,13 +251,14 @@ LRESULT DrawHeader(NMCUSTOMDRAW* cd) {
     const COLORREF back = c.GetOrSystem(kHeaderBackground, COLOR_BTNFACE);
     const COLORREF border = c.GetOrSystem(kHeaderBorder, COLOR_3DSHADOW);
     RECT rc = cd->rc;
+    const int line = Px(header, 1);
     switch (cd->dwDrawStage) {
     case CDDS_PREPAINT:
         return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
     case CDDS_ITEMPREPAINT: {
         Fill(dc, rc, back);
-        Fill(dc, {rc.right - 1, rc.top, rc.right, rc.bottom}, border);
-        Fill(dc, {rc.left, rc.bottom - 1, rc.right, rc.bottom}, border);
+        Fill(dc, {rc.right - line, rc.top, rc.right, rc.bottom}, border);
+        Fill(dc, {rc.left, rc.bottom - line, rc.right, rc.bottom}, border);
         char text[128] = {};
         HDITEMA item = {};
         item.mask = HDI_TEXT | HDI_FORMAT;
@@ -248,7 +269,7 @@ LRESULT DrawHeader(NMCUSTOMDRAW* cd) {
         CFontScope font(dc, header);
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, c.GetOrSystem(kHeaderText, COLOR_BTNTEXT));
-        ::InflateRect(&rc, -6, 0);
+        ::InflateRect(&rc, -Px(header, 6), 0);
         ::DrawTextA(dc, text, -1, &rc,
                     (justify == HDF_RIGHT    ? DT_RIGHT
                      : justify == HDF_CENTER ? DT_CENTER
@@ -268,7 +289,7 @@ LRESULT DrawHeader(NMCUSTOMDRAW* cd) {
         }
         if (rest.left < rest.right) {
             Fill(dc, rest, back);
-            Fill(dc, {rest.left, rest.bottom - 1, rest.right, rest.bottom}, border);
+            Fill(dc, {rest.left, rest.bottom - line, rest.right, rest.bottom}, border);
         }
         return CDRF_DODEFAULT;
     }
@@ -293,15 +314,16 @@ void PaintGroupBox(HWND group) {
     RECT frame = rc;
     frame.top += tm.tmHeight / 2 - 1;
     if (Colors().Has(kGroupFrame)) {
-        Frame(dc, frame, Colors().color[kGroupFrame]);
+        Frame(dc, frame, Colors().color[kGroupFrame], Px(group, 1));
     } else {
         ::DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     }
     char caption[128] = {};
     if (::GetWindowTextA(group, caption, sizeof caption) > 0) {
-        RECT label = {rc.left + 8, rc.top, rc.right - 8, rc.top + tm.tmHeight};
+        const int indent = Px(group, 8);
+        RECT label = {rc.left + indent, rc.top, rc.right - indent, rc.top + tm.tmHeight};
         ::DrawTextA(dc, caption, -1, &label, DT_SINGLELINE | DT_CALCRECT);
-        ::InflateRect(&label, 2, 0);
+        ::InflateRect(&label, Px(group, 2), 0);
         if (back != nullptr) {
             ::FillRect(dc, &label, back);
         }
@@ -312,7 +334,7 @@ void PaintGroupBox(HWND group) {
 }
 
 LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_PAINT) {
+    if (msg == WM_PAINT && !g_skin.highContrast) {
         PaintGroupBox(hwnd);
         return 0;
     }
@@ -332,6 +354,17 @@ void ColorList(HWND list, const SkinColors& c) {
     ListView_SetTextColor(list, c.Get(kListText, saved(kListTextProp)));
 }
 
+// The list in the skin's colours, or in high contrast in the system's of now.
+void ColorListNow(HWND list) {
+    if (!g_skin.highContrast) {
+        ColorList(list, Colors());
+        return;
+    }
+    ListView_SetBkColor(list, ::GetSysColor(COLOR_WINDOW));
+    ListView_SetTextBkColor(list, ::GetSysColor(COLOR_WINDOW));
+    ListView_SetTextColor(list, ::GetSysColor(COLOR_WINDOWTEXT));
+}
+
 void UnskinList(HWND list) {
     if (::GetPropA(list, kListSavedProp) != nullptr) {
         ColorList(list, SkinColors{});
@@ -348,7 +381,8 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
     if (msg == WM_NOTIFY) {
         NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
         if (hdr != nullptr && hdr->code == NM_CUSTOMDRAW &&
-            hdr->hwndFrom == ListView_GetHeader(hwnd) && Colors().HasAny(kHeaderColors)) {
+            hdr->hwndFrom == ListView_GetHeader(hwnd) && Colors().HasAny(kHeaderColors) &&
+            !g_skin.highContrast) {
             return DrawHeader(reinterpret_cast<NMCUSTOMDRAW*>(lp));
         }
     } else if (msg == WM_NCDESTROY) {
@@ -368,7 +402,7 @@ void SkinList(HWND list) {
         save(kListTextProp, ListView_GetTextColor(list));
         ::SetPropA(list, kListSavedProp, reinterpret_cast<HANDLE>(1));
     }
-    ColorList(list, Colors());
+    ColorListNow(list);
     ::SetWindowSubclass(list, &ListProc, kSubclassId, 0);
 }
 
@@ -412,6 +446,25 @@ LRESULT CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
         }
         if (IsClass(hdr->hwndFrom, WC_LISTVIEWA)) {
             return DrawListItem(reinterpret_cast<NMLVCUSTOMDRAW*>(lp));
+        }
+        return result;
+    }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: {
+        // High contrast switched on or off, or its colours changed, while the dialog is open.
+        const LRESULT result = ::DefSubclassProc(hwnd, msg, wp, lp);
+        if (msg == WM_SYSCOLORCHANGE || wp == SPI_SETHIGHCONTRAST) {
+            g_skin.highContrast = win32::HighContrastOn();
+            ::EnumChildWindows(
+                hwnd,
+                [](HWND child, LPARAM) -> BOOL {
+                    if (IsClass(child, WC_LISTVIEWA)) {
+                        ColorListNow(child);
+                    }
+                    return TRUE;
+                },
+                0);
+            Repaint(hwnd);
         }
         return result;
     }
@@ -473,6 +526,7 @@ void ApplySkin(const SkinColors& colors) {
         g_skin.brush[i].Swap(brush[i]);
     }
     g_skin.colors = colors;
+    g_skin.highContrast = win32::HighContrastOn();
     if (!g_skin.applied) {
         g_skin.applied = true;
         g_skin.hook = ::SetWindowsHookExA(WH_CBT, &WatchCreation, nullptr, ::GetCurrentThreadId());

@@ -124,6 +124,25 @@ struct MemoryDcTraits {
 };
 using CMemoryDC = CUnique<MemoryDcTraits>;
 
+// The device context of a window's client area, for drawing outside WM_PAINT.
+class CClientDC {
+public:
+    explicit CClientDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
+    ~CClientDC() {
+        if (m_dc != nullptr) {
+            ::ReleaseDC(m_hwnd, m_dc);
+        }
+    }
+    CClientDC(const CClientDC&) = delete;
+    CClientDC& operator=(const CClientDC&) = delete;
+
+    HDC Get() const { return m_dc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_dc;
+};
+
 // A window that no framework object owns (a bare dialog, say).
 struct WindowTraits {
     using Handle = HWND;

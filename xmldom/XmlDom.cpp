@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 #include "Owners.h"
+#include "XmlFile.h"
 
 #include <oleauto.h>
 
@@ -153,21 +154,13 @@ void Node::AppendChild(const Node& child) const {
 }
 
 Document Document::Create() {
-    ComPtr<IXMLDOMDocument> doc;
-    Check(::CoCreateInstance(CLSID_DOMDocument30, nullptr, CLSCTX_ALL, IID_IXMLDOMDocument,
-                             reinterpret_cast<void**>(doc.GetAddressOf())),
-          "create DOMDocument30");
-    // Load means the whole file is parsed before the call returns.
-    Check(doc->put_async(VARIANT_FALSE), "synchronous load");
+    ComPtr<IXMLDOMDocument2> doc;
+    Check(CreateHardenedDocument(doc.GetAddressOf()), "create DOMDocument30");
     return Document(doc);
 }
 
 bool Document::Load(const std::string& path) const {
-    const CBstr bpath = ToBstr(path);
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    const HRESULT hr = m_doc->load(StringVariant(bpath), &ok);
-    // A parse failure is S_FALSE with VARIANT_FALSE: only S_OK with TRUE is a load.
-    return hr == S_OK && ok == VARIANT_TRUE;
+    return LoadXmlFile(m_doc.Get(), win32::ToWide(path).c_str()) == S_OK;
 }
 
 long Document::ParseErrorCode() const {

@@ -65,11 +65,12 @@ private:
 
 class Document {
 public:
-    // A new, empty DOMDocument30; COM must be initialised on the thread.
+    // A new, empty, hardened DOMDocument30 (CreateHardenedDocument); COM must be initialised
+    // on the thread.
     static Document Create();
 
-    // True when the whole file was read and parsed; a missing, unreadable or malformed file
-    // gives false, never an exception.
+    // True when the whole file was read and parsed (LoadXmlFile); a missing, unreadable,
+    // oversized or malformed file, or one with a DTD, gives false, never an exception.
     bool Load(const std::string& path) const;
     // The parse error code of the last load (0 when none).
     long ParseErrorCode() const;
@@ -81,8 +82,8 @@ public:
     void AppendChild(const Node& child) const;
 
 private:
-    explicit Document(Microsoft::WRL::ComPtr<IXMLDOMDocument> doc) : m_doc(std::move(doc)) {}
-    Microsoft::WRL::ComPtr<IXMLDOMDocument> m_doc;
+    explicit Document(Microsoft::WRL::ComPtr<IXMLDOMDocument2> doc) : m_doc(std::move(doc)) {}
+    Microsoft::WRL::ComPtr<IXMLDOMDocument2> m_doc;
 };
 
 } // namespace xmldom

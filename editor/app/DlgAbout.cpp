@@ -1,6 +1,10 @@
 #include "DlgAbout.h"
+#include "Bitmap.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
+#include "WinApp.h"
+
+#include <utility>
 
 namespace {
 
@@ -24,14 +28,41 @@ BOOL CDlgAbout::OnInitDialog() {
     m_linkWeb.SubclassDlgItem(IDC_LINK_WEB, this);
     m_linkMail.m_target.m_strTarget = std::string("mailto:") + kSupportMail;
     m_linkMail.SubclassDlgItem(IDC_LINK_MAIL, this);
+    ShowPicture();
     return TRUE;
 }
 
-// Enter and Esc end it whichever control has the focus.
+void CDlgAbout::OnDpiChanged(UINT, UINT) {
+    ShowPicture();
+}
+
+void CDlgAbout::ShowPicture() {
+    HWND frame = GetDlgItem(IDC_ABOUT_PICTURE);
+    RECT rc = {};
+    ::GetClientRect(frame, &rc);
+    const win32::CBitmap drawing(
+        static_cast<HBITMAP>(::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_ABOUT),
+                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    win32::CBitmap picture = ScaleBitmap(drawing.Get(), rc.right, rc.bottom);
+    if (!picture) {
+        return; // the frame stays empty rather than showing a stretched picture
+    }
+    ::SendMessageA(frame, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.Get()));
+    m_picture = std::move(picture); // the one shown before goes once the frame let go of it
+}
+
+// Enter and Esc end it whichever control has the focus, except Enter on a control that asks
+// for the key: a link, which it opens.
 BOOL CDlgAbout::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN)) {
-        EndDialog(msg->wParam == VK_RETURN ? IDOK : IDCANCEL);
-        return TRUE;
+        const bool forControl =
+            msg->wParam == VK_RETURN &&
+            (::SendMessageA(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) &
+             DLGC_WANTMESSAGE) != 0;
+        if (!forControl) {
+            EndDialog(msg->wParam == VK_RETURN ? IDOK : IDCANCEL);
+            return TRUE;
+        }
     }
     return CDialog::PreTranslateMessage(msg);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Dialog.h"
+#include "Owners.h"
 #include "StaticLink.h"
 
 class CDlgAbout : public CMapped<CDlgAbout, CDialog> {
@@ -20,4 +21,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT oldDpi, UINT newDpi) override;
+
+private:
+    // The picture drawn at the size of its frame, scaled down from the larger drawing.
+    void ShowPicture();
+    win32::CBitmap m_picture;
 };

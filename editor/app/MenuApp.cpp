@@ -1,6 +1,7 @@
 #include "MenuApp.h"
 #include "AppConfig.h"
-#include "CmdLineSplitter.h"
+#include "AnsiText.h"
+#include "AppFolder.h"
 #include "EntryIcons.h"
 #include "MainDlg.h"
 #include "MenuData.h"
@@ -24,6 +25,10 @@ constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
 constexpr char kConfigName[] = "Config.xml";
 constexpr char kMenuDataName[] = "menu.dat";
 constexpr const char* kMenuIconsName = menuicons::kFileName;
+// The longest path the system hands out.
+constexpr std::size_t kMaxLongPath = 32767;
+// How long a second editor waits for the running one's window, which follows the mutex.
+constexpr DWORD kWaitForRunningMs = 3000;
 
 std::string SystemMessage(DWORD code) {
     char* text = nullptr;
@@ -111,9 +116,21 @@ BOOL CMenuApp::InitInstance() {
         }
     }
     if (!m_bFirstInstance) {
-        if (HWND running = ::FindWindowA(kDialogClass, kAppTitle)) {
+        HWND running = ::FindWindowA(kDialogClass, kAppTitle);
+        for (DWORD waited = 0; running == nullptr && waited < kWaitForRunningMs; waited += 100) {
+            ::Sleep(100);
+            running = ::FindWindowA(kDialogClass, kAppTitle);
+        }
+        if (running != nullptr) {
             ::ShowWindow(running, SW_RESTORE);
             ::SetForegroundWindow(running);
+        } else {
+            // Leaving without a word would look as if the editor did not start at all.
+            ShowErrorBox(std::string("Another ") + QARVO_PRODUCT_NAME +
+                         " editor seems to be starting or stuck: it runs, but shows no window.\n\n"
+                         "If it waits for an answer to a message, give it; otherwise end Menu.exe "
+                         "in the Task Manager and start the editor again.");
+            m_nQuitCode = 1;
         }
         return FALSE;
     }
@@ -140,23 +157,32 @@ BOOL CMenuApp::InitInstance() {
 }
 
 void CMenuApp::InitAppFolder() {
-    // A launcher normally passes the full path. A relative one would follow the current folder,
-    // which the file dialog may change; a path too long for the folder buffer cannot be used.
-    // The program's own path tells in both cases.
-    const std::string folder = AppFolderFromCommandLine(::GetCommandLineA());
-    const bool absolute =
-        folder.size() >= 2 && ((folder[1] == ':' && folder.size() >= 3 && folder[2] == '\\') ||
-                               (folder[0] == '\\' && folder[1] == '\\'));
-    if (absolute && SetAppFolder(folder)) {
-        return;
+    // Always the folder of this program file: whoever starts the editor writes the command line,
+    // and the files of this installation must never follow it elsewhere.
+    std::wstring module(MAX_PATH, L'\0');
+    DWORD length = 0;
+    for (;;) {
+        length = ::GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size()));
+        if (length < module.size() || module.size() > kMaxLongPath) {
+            break;
+        }
+        module.resize(module.size() * 2); // cut short: ask again with room for all of it
     }
-    char module[MAX_PATH + 1] = {};
-    const DWORD len = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-    const char* slash = len < MAX_PATH ? std::strrchr(module, '\\') : nullptr;
-    if (slash == nullptr ||
-        !SetAppFolder(std::string(module, static_cast<std::size_t>(slash - module)))) {
-        ShowErrorBox("The path of the program's folder is too long (at most 255 characters).\n"
-                     "Move the program to a shorter path: changes cannot be saved here.");
+    module.resize(length < module.size() ? length : 0);
+    const std::wstring folder = ModuleFolder(module);
+    std::string ansi;
+    const char* problem = nullptr;
+    if (folder.empty()) {
+        problem = "The program's folder could not be found";
+    } else if (!win32::ToAnsiExact(folder.c_str(), static_cast<int>(folder.size()), ansi)) {
+        problem = "The name of the program's folder has characters that this system's code page "
+                  "cannot show.\nMove the program to another folder";
+    } else if (!SetAppFolder(ansi)) {
+        problem = "The path of the program's folder is too long (at most 255 characters).\n"
+                  "Move the program to a shorter path";
+    }
+    if (problem != nullptr) {
+        ShowErrorBox(std::string(problem) + ": changes cannot be saved here.");
     }
 }
 
@@ -224,6 +250,12 @@ void CMenuApp::CreateMainDlg() {
 }
 
 void CMenuApp::SaveFiles(std::vector<std::string>& reports) {
+    if (AppFolder().empty()) {
+        // Said at start; the changes are lost now, and the user hears it once more.
+        reports.push_back("Your changes were not saved: the program's folder cannot hold its "
+                          "files (see the message at start).");
+        return;
+    }
     std::string configPath;
     AppFilePath(kConfigName, configPath);
     const std::string shownConfig = configPath.empty() ? kConfigName : configPath;

@@ -1,7 +1,9 @@
 #include "StaticLink.h"
+#include "AnsiText.h"
+#include "Display.h"
+#include "LinkAccessible.h"
+#include "QarvoIdentity.h"
 #include "WinApp.h"
-
-#include <shellapi.h>
 
 HCURSOR CStaticLink::s_hLinkCursor = nullptr;
 BOOL CStaticLink::s_bLinkCursorTried = FALSE;
@@ -12,6 +14,13 @@ const MsgMap<CStaticLink> CStaticLink::s_messageMap = {
     Reflected(OnWmCtlColor<&CStaticLink::OnCtlColor>(WM_CTLCOLORSTATIC)),
     OnWmLButtonDown<&CStaticLink::OnLButtonDown>(),
     OnWmSetCursor<&CStaticLink::OnSetCursor>(),
+    OnMessage<&CStaticLink::OnGetDlgCode>(WM_GETDLGCODE),
+    OnMessage<&CStaticLink::OnKeyDown>(WM_KEYDOWN),
+    OnMessage<&CStaticLink::OnFocusChange>(WM_SETFOCUS),
+    OnMessage<&CStaticLink::OnFocusChange>(WM_KILLFOCUS),
+    OnMessage<&CStaticLink::OnPaint>(WM_PAINT),
+    OnMessage<&CStaticLink::OnGetObject>(WM_GETOBJECT),
+    OnMessage<&CStaticLink::OnSetFont>(WM_SETFONT),
 };
 
 namespace {
@@ -50,11 +59,10 @@ HCURSOR LoadHandCursor() {
 
 } // namespace
 
-HINSTANCE CLinkTarget::Open() const {
-    if (m_strTarget.empty()) {
-        return nullptr;
-    }
-    return ::ShellExecuteA(nullptr, "open", m_strTarget.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+OpenResult CLinkTarget::Open() const {
+    // A browser or mail program started by the elevated editor would run with its
+    // administrator rights: the desktop's shell starts it as the user instead.
+    return m_strTarget.empty() ? OpenResult::Failed : OpenAsDesktopUser(win32::ToWide(m_strTarget));
 }
 
 CStaticLink::CStaticLink(const char* target, BOOL autoDelete)
@@ -106,7 +114,8 @@ HBRUSH CStaticLink::OnCtlColor(HDC dc, HWND) {
     if (m_font) {
         ::SelectObject(dc, m_font.Get());
     }
-    ::SetTextColor(dc, m_crText);
+    // In high contrast, the colour the user chose for links, whatever the state.
+    ::SetTextColor(dc, win32::HighContrastOn() ? ::GetSysColor(COLOR_HOTLIGHT) : m_crText);
     ::SetBkMode(dc, TRANSPARENT);
     return static_cast<HBRUSH>(::GetStockObject(HOLLOW_BRUSH));
 }
@@ -122,11 +131,24 @@ void CStaticLink::OnLButtonDown(UINT, POINT) {
         return;
     }
     // Opened on the press, not on the release.
-    const HINSTANCE result = m_target.Open();
-    if (reinterpret_cast<INT_PTR>(result) <= 32) {
-        ::MessageBeep(0);
-    } else {
+    switch (m_target.Open()) {
+    case OpenResult::Opened:
         SetTextColour(s_crVisited);
+        break;
+    case OpenResult::Failed:
+        ::MessageBeep(0);
+        break;
+    case OpenResult::NoUserRoute:
+        // Never with the editor's rights: the user opens it. The system's box lets Ctrl+C copy
+        // the address.
+        ::MessageBoxA(::GetParent(m_hWnd),
+                      ("Explorer could not open this for you, and the editor does not open it "
+                       "with its administrator rights. Open it yourself in your browser or mail "
+                       "program:\n\n" +
+                       m_target.m_strTarget)
+                          .c_str(),
+                      QARVO_EDITOR_TITLE, MB_ICONINFORMATION);
+        break;
     }
 }
 
@@ -140,6 +162,72 @@ BOOL CStaticLink::OnSetCursor(HWND, UINT, UINT) {
     }
     ::SetCursor(s_hLinkCursor);
     return TRUE;
+}
+
+LRESULT CStaticLink::OnGetDlgCode(WPARAM, LPARAM lp) {
+    const MSG* key = reinterpret_cast<const MSG*>(lp);
+    LRESULT code = Default();
+    // Enter would otherwise press the dialog's default button.
+    if (key != nullptr && key->message == WM_KEYDOWN &&
+        (key->wParam == VK_RETURN || key->wParam == VK_SPACE)) {
+        code |= DLGC_WANTMESSAGE;
+    }
+    return code;
+}
+
+LRESULT CStaticLink::OnKeyDown(WPARAM key, LPARAM) {
+    if (key == VK_RETURN || key == VK_SPACE) {
+        OnLButtonDown(0, POINT{0, 0});
+        return 0;
+    }
+    return Default();
+}
+
+void CStaticLink::OnFocusChange() {
+    Default();
+    // Its ground is the dialog's (the link paints no background): the dialog's part under it is
+    // painted again, so a focus rectangle leaves no trace.
+    HWND parent = ::GetParent(m_hWnd);
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    ::RedrawWindow(parent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void CStaticLink::OnPaint() {
+    Default();
+    // A static draws no focus of its own. Hidden, like every focus cue, until the keyboard is
+    // used.
+    if (::GetFocus() != m_hWnd || (SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS) != 0) {
+        return;
+    }
+    const win32::CClientDC dc(m_hWnd);
+    HFONT font = m_font ? m_font.Get() : reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    const HGDIOBJ old = ::SelectObject(dc.Get(), font);
+    RECT text = {};
+    const LONG_PTR style = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    ::DrawTextA(dc.Get(), GetWindowText().c_str(), -1, &text,
+                DT_CALCRECT | DT_SINGLELINE | ((style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0));
+    ::SelectObject(dc.Get(), old);
+    RECT client = {};
+    ::GetClientRect(m_hWnd, &client);
+    ::IntersectRect(&text, &text, &client);
+    ::DrawFocusRect(dc.Get(), &text);
+}
+
+LRESULT CStaticLink::OnGetObject(WPARAM wp, LPARAM lp) {
+    // The object id is 32 bits, whatever the width of LPARAM.
+    if (static_cast<LONG>(lp) == OBJID_CLIENT) {
+        if (const LRESULT object = LinkAccessibleObject(m_hWnd, wp, m_target.m_strTarget)) {
+            return object;
+        }
+    }
+    return Default();
+}
+
+LRESULT CStaticLink::OnSetFont(WPARAM, LPARAM) {
+    m_font.Reset();
+    return Default();
 }
 
 void CStaticLink::PostNcDestroy() {

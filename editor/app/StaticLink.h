@@ -1,9 +1,11 @@
 // A static text that works as a hyperlink: blue, red under the pointer, purple once opened;
-// the press of the left button opens its target through the shell.
+// the press of the left button opens its target through the desktop's shell, as the signed-in
+// user.
 #pragma once
 
 #include "Controls.h"
 #include "Owners.h"
+#include "ShellLaunch.h"
 
 #include <string>
 #include <utility>
@@ -15,8 +17,8 @@ public:
     explicit CLinkTarget(std::string target) : m_strTarget(std::move(target)) {}
     virtual ~CLinkTarget() = default;
 
-    // The shell's answer (above 32 when it opened); zero when there is no target.
-    virtual HINSTANCE Open() const;
+    // Opened as the desktop's user (OpenAsDesktopUser); Failed when there is no target.
+    virtual OpenResult Open() const;
 
     std::string m_strTarget;
 };
@@ -46,6 +48,15 @@ public:
     HBRUSH OnCtlColor(HDC dc, HWND control);
     void OnLButtonDown(UINT keys, POINT client);
     BOOL OnSetCursor(HWND window, UINT hitTest, UINT mouseMessage);
+    // The keyboard: a link in the Tab order opens with Enter or Space, as with a click, and
+    // shows a focus rectangle; screen readers meet it as a link.
+    LRESULT OnGetDlgCode(WPARAM wp, LPARAM lp);
+    LRESULT OnKeyDown(WPARAM key, LPARAM lp);
+    void OnFocusChange();
+    void OnPaint();
+    LRESULT OnGetObject(WPARAM wp, LPARAM lp);
+    // A new font (the dialog's at another DPI) is copied again at the next colouring.
+    LRESULT OnSetFont(WPARAM wp, LPARAM lp);
 
 protected:
     void PostNcDestroy() override;

@@ -2,6 +2,7 @@
 #include "QarvoIdentity.h"
 #include "SafeFile.h"
 #include "XmlDom.h"
+#include "XmlFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -231,7 +232,13 @@ bool SaveConfig(const char* name, HRESULT* error) {
             menu.AppendChild(item);
         }
 
-        reason = ReplaceWithVerifiedCopy(path, doc.SaveToBytes(), g_appConfig);
+        const std::string bytes = doc.SaveToBytes();
+        // A file that the next start would refuse unread is never written.
+        if (bytes.size() > xmldom::kMaxXmlFileBytes) {
+            reason = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+            return false;
+        }
+        reason = ReplaceWithVerifiedCopy(path, bytes, g_appConfig);
         return SUCCEEDED(reason);
     } catch (const xmldom::XmlError& e) {
         reason = e.Result();

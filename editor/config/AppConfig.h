@@ -34,12 +34,14 @@ struct ConfigLoadNotes {
 };
 
 // 1 when the document was read, 0 when no usable document exists (missing, unreadable, not
-// well-formed, or a path that does not fit), -1 when it is invalid (no name, an App attribute
-// of another value, or a failure inside the XML DOM).
+// well-formed, larger than xmldom::kMaxXmlFileBytes, holding a DTD, or a path that does not fit),
+// -1 when it is invalid (no name, an App attribute of another value, or a failure inside the XML
+// DOM).
 int LoadConfig(const char* name, ConfigLoadNotes* notes = nullptr);
 
 // Writes g_appConfig as a new document: into a file beside the old one, read back and compared,
 // then moved over the old one in one step. False when no name is given, the path does not fit,
-// the XML DOM failed, or the new file could not be written, read back or put in place; the old
-// file is then untouched and error receives the reason.
+// the document would be larger than a load accepts, the XML DOM failed, or the new file could not
+// be written, read back or put in place; the old file is then untouched and error receives the
+// reason.
 bool SaveConfig(const char* name, HRESULT* error = nullptr);

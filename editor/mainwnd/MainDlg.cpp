@@ -1,6 +1,7 @@
 #include "MainDlg.h"
 #include "AppConfig.h"
 #include "DlgAbout.h"
+#include "Display.h"
 #include "MenuApp.h"
 #include "DlgMsgbx.h"
 #include "FileDialog.h"
@@ -9,12 +10,14 @@
 #include "MenuResource.h"
 #include "Owners.h"
 #include "QarvoIdentity.h"
+#include "ShellLaunch.h"
 
 #include "AnsiText.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -115,9 +118,7 @@ bool GetFileNameFromPath(const std::string& path, std::string& title) {
     return true;
 }
 
-CMainDlg::CMainDlg(CWnd* parent)
-    : CMapped(IDD_MAIN, parent),
-      m_hIcon(::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+CMainDlg::CMainDlg(CWnd* parent) : CMapped(IDD_MAIN, parent) {}
 
 CMainDlg::~CMainDlg() = default;
 
@@ -145,10 +146,45 @@ BOOL CMainDlg::OnInitDialog() {
         }
     }
     SetWindowText(kAppTitle);
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    LoadIcons();
+    // Screen readers name the list after its label, or else after its own text.
+    m_listItems.SetWindowText(WindowText(GetDlgItem(IDC_LABEL_LIST)));
     FillList();
-    return TRUE;
+    // The keyboard starts on the command that adds an entry, not on the first control in the
+    // Tab order; FALSE keeps the dialog manager from moving it there.
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_btnSelectFile.m_hWnd), TRUE);
+    return FALSE;
+}
+
+void CMainDlg::LoadIcons() {
+    const UINT dpi = GetDpi();
+    const auto load = [dpi](int metric) {
+        const int size = win32::MetricForDpi(metric, dpi);
+        return static_cast<HICON>(::LoadImageA(AfxGetInstanceHandle(),
+                                               MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size,
+                                               size, LR_DEFAULTCOLOR));
+    };
+    win32::CIcon big(load(SM_CXICON));
+    win32::CIcon small(load(SM_CXSMICON));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+    // The icons of before are let go of only now that the window no longer shows them.
+    m_hIcon = std::move(big);
+    m_hSmallIcon = std::move(small);
+}
+
+void CMainDlg::OnDpiChanged(UINT oldDpi, UINT newDpi) {
+    LoadIcons();
+    // The user's width of the first column stays the same in 96-DPI pixels.
+    if (m_listItems.m_hWnd != nullptr) {
+        const int width =
+            win32::ScaleToDpi(win32::ScaleFromDpi(m_listItems.GetColumnWidth(0), oldDpi), newDpi);
+        RECT rc;
+        ::GetWindowRect(m_listItems.m_hWnd, &rc);
+        m_listItems.SetColumnWidth(0, width);
+        // A negative width would ask the list to size the column to its texts.
+        m_listItems.SetColumnWidth(1, std::max(0, static_cast<int>(rc.right - rc.left) - width));
+    }
 }
 
 void CMainDlg::OnTimer(UINT_PTR id) {
@@ -169,7 +205,8 @@ void CMainDlg::InitListColumns() {
     m_listItems.SetUnicodeFormat(TRUE);
     RECT rc;
     ::GetWindowRect(m_listItems.m_hWnd, &rc);
-    const int width = g_appConfig.Col0Width;
+    // Stored in pixels at 96 DPI: the same width at any scaling.
+    const int width = win32::ScaleToDpi(g_appConfig.Col0Width, GetDpi());
     m_listItems.InsertColumn(0, "System menu title", LVCFMT_LEFT, width);
     m_listItems.InsertColumn(1, "Attached file path", LVCFMT_LEFT, (rc.right - rc.left) - width);
 }
@@ -524,7 +561,7 @@ void CMainDlg::OnClose() {
         ::SetFocus(m_listItems.m_hWnd);
     }
     if (m_listItems.m_hWnd != nullptr) {
-        g_appConfig.Col0Width = m_listItems.GetColumnWidth(0);
+        g_appConfig.Col0Width = win32::ScaleFromDpi(m_listItems.GetColumnWidth(0), GetDpi());
     }
     SaveListToItems();
     // The files are written by the application's shutdown, after the loop has ended.
@@ -550,8 +587,8 @@ void CMainDlg::OnHelp() {
     // By its full path: a bare name would be looked for in whatever folder the editor was
     // started from.
     std::string path;
-    if (AppFilePath(kHelpFile, path)) {
-        ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+    if (AppFilePath(kHelpFile, path) && !OpenHelpFile(path)) {
+        ShowMessage("The help viewer could not be started.");
     }
 }
 
@@ -625,18 +662,18 @@ void CMainDlg::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(m_hWnd, &ps);
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
-    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    const int cxIcon = win32::MetricForDpi(SM_CXICON, GetDpi());
+    const int cyIcon = win32::MetricForDpi(SM_CYICON, GetDpi());
     RECT rc;
     ::GetClientRect(m_hWnd, &rc);
     const int x = (rc.right - rc.left - cxIcon + 1) / 2;
     const int y = (rc.bottom - rc.top - cyIcon + 1) / 2;
-    ::DrawIcon(dc, x, y, m_hIcon);
+    ::DrawIconEx(dc, x, y, m_hIcon.Get(), cxIcon, cyIcon, 0, nullptr, DI_NORMAL);
     ::EndPaint(m_hWnd, &ps);
 }
 
 HCURSOR CMainDlg::OnQueryDragIcon() {
-    return m_hIcon;
+    return m_hIcon.Get();
 }
 
 void CMainDlg::OnSize(UINT, int, int) {

@@ -3,6 +3,7 @@
 
 #include "Controls.h"
 #include "Dialog.h"
+#include "Owners.h"
 
 #include <string>
 #include <vector>
@@ -18,7 +19,9 @@ public:
     explicit CMainDlg(CWnd* parent = nullptr);
     ~CMainDlg() override;
 
-    HICON m_hIcon;
+    // The window's and taskbar's icons, from the icon's own sizes for the window's DPI.
+    win32::CIcon m_hIcon;
+    win32::CIcon m_hSmallIcon;
     std::string m_strTitle;
     std::string m_strPath;
     CListCtrl m_listItems;
@@ -66,12 +69,14 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT oldDpi, UINT newDpi) override;
 
 private:
     // Why a new entry cannot go into "menu.dat", or null when it can.
     const char* AddRefusal(const std::string& title, const std::string& path) const;
     void ShowMessage(const std::string& text);
     void EnableDelete(bool enable);
+    void LoadIcons();
     // The gap between rows (0 to the row count) nearest to a point of the list's client area.
     int DropIndexAt(POINT pt) const;
     void EndDrag();

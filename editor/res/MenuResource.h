@@ -22,6 +22,7 @@
 #define IDC_EDIT_PATH 1009
 #define IDC_LABEL_PATH 1012
 #define IDC_LABEL_TITLE 1013
+#define IDC_LABEL_LIST 1014
 #define IDC_HELP_BUTTON 1016
 #define IDC_SKINS 1017
 #define IDC_ABOUT 1018
@@ -30,6 +31,7 @@
 #define IDC_MSGBOX_TEXT 1021
 #define IDC_EXIT 1031
 
-// The About dialog's links.
+// The About dialog's links and picture.
 #define IDC_LINK_WEB 1031
 #define IDC_LINK_MAIL 1032
+#define IDC_ABOUT_PICTURE 1033

@@ -166,13 +166,14 @@ bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
            });
 }
 
-win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const char* folder) {
+win32::CProcess StartProcess(const std::string& commandLine, DWORD flags, const char* folder,
+                             const char* program) {
     std::string command = commandLine;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     win32::CProcess process;
-    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
+    if (::CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, flags, nullptr, folder, &si,
                          &pi)) {
         process.Attach(pi);
     }
@@ -278,6 +279,104 @@ std::string BuildFolder() {
 
 std::string BinFolder() {
     return BuildFolder() + "\\bin";
+}
+
+COLORREF ScreenPixel(HWND hwnd, int x, int y) {
+    const win32::CClientDC dc(hwnd);
+    return ::GetPixel(dc.Get(), x, y);
+}
+
+CImportPatch::CImportPatch(HMODULE module, const char* dll, const char* function,
+                           void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* entry =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0 && m_slot == nullptr; ++entry) {
+        if (::lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0) {
+            continue;
+        }
+        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+                std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+                m_slot = reinterpret_cast<void**>(&slots->u1.Function);
+                break;
+            }
+        }
+    }
+    if (m_slot != nullptr) {
+        m_original = *m_slot;
+        Write(replacement);
+    }
+}
+
+CImportPatch::~CImportPatch() {
+    if (m_slot != nullptr) {
+        Write(m_original);
+    }
+}
+
+void CImportPatch::Write(void* value) {
+    DWORD protection = 0;
+    ::VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection);
+    *m_slot = value;
+    ::VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
+}
+
+namespace {
+
+using SystemParametersInfoFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
+
+BOOL WINAPI HighContrastParameters(UINT action, UINT param, PVOID value, UINT update) {
+    if (action == SPI_GETHIGHCONTRAST && value != nullptr) {
+        auto* contrast = static_cast<HIGHCONTRASTA*>(value);
+        contrast->dwFlags = HCF_AVAILABLE | HCF_HIGHCONTRASTON;
+        contrast->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
+    static const auto s_system = reinterpret_cast<SystemParametersInfoFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SystemParametersInfoA")));
+    return s_system(action, param, value, update);
+}
+
+// What Windows sends every top-level window when the mode is switched.
+void AnnounceHighContrast() {
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM) -> BOOL {
+            ::SendMessageA(hwnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+            ::SendMessageA(hwnd, WM_SYSCOLORCHANGE, 0, 0);
+            return TRUE;
+        },
+        0);
+}
+
+} // namespace
+
+CHighContrast::CHighContrast(std::initializer_list<HMODULE> modules) {
+    for (HMODULE module : modules) {
+        m_patches.push_back(
+            std::make_unique<CImportPatch>(module, "user32.dll", "SystemParametersInfoA",
+                                           reinterpret_cast<void*>(&HighContrastParameters)));
+    }
+    AnnounceHighContrast();
+}
+
+CHighContrast::~CHighContrast() {
+    m_patches.clear();
+    AnnounceHighContrast();
+}
+
+bool CHighContrast::Patched() const {
+    return std::all_of(m_patches.begin(), m_patches.end(),
+                       [](const std::unique_ptr<CImportPatch>& patch) { return patch->Patched(); });
 }
 
 } // namespace testing_support

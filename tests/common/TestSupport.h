@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,9 +41,11 @@ bool RegKeyExists(HKEY root, const std::string& path);
 // Creates root\path (and what leads to it); false when it could not.
 bool CreateRegKey(HKEY root, const std::string& path);
 
-// Starts a command line (in folder, or the current one); an empty process when it could not.
+// Starts a command line (in folder, or the current one), running program when one is named
+// (the command line's first token then says whatever the caller wants); an empty process when
+// it could not.
 win32::CProcess StartProcess(const std::string& commandLine, DWORD flags = 0,
-                             const char* folder = nullptr);
+                             const char* folder = nullptr, const char* program = nullptr);
 // The same for a command line that the ANSI code page cannot spell.
 win32::CProcess StartProcess(const std::wstring& commandLine, DWORD flags = 0);
 // Waits up to timeoutMs for the process; its exit code, or STILL_ACTIVE (259).
@@ -91,6 +95,42 @@ HBITMAP MenuItemBitmap(HMENU menu, UINT pos);
 int IconSizeOfThisRun();
 // Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
 bool SameEntries(const MenuItemList& a, const MenuItemList& b);
+
+// The colour a window shows at (x, y) of its client area, as read back from the screen.
+COLORREF ScreenPixel(HWND hwnd, int x, int y);
+
+// Points a loaded module's import of dll!function at replacement while it lives.
+class CImportPatch {
+public:
+    CImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    ~CImportPatch();
+    CImportPatch(const CImportPatch&) = delete;
+    CImportPatch& operator=(const CImportPatch&) = delete;
+
+    bool Patched() const { return m_slot != nullptr; }
+
+private:
+    void Write(void* value);
+
+    void** m_slot = nullptr;
+    void* m_original = nullptr;
+};
+
+// Windows' high-contrast mode, on while this lives, as the given modules see it: their import of
+// SystemParametersInfoA reports it (Wine has no mode of its own to switch). The thread's
+// top-level windows are told of each switch as Windows tells them.
+class CHighContrast {
+public:
+    explicit CHighContrast(std::initializer_list<HMODULE> modules);
+    ~CHighContrast();
+    CHighContrast(const CHighContrast&) = delete;
+    CHighContrast& operator=(const CHighContrast&) = delete;
+
+    bool Patched() const;
+
+private:
+    std::vector<std::unique_ptr<CImportPatch>> m_patches;
+};
 
 // Folder of the running test program, the build folder above it and the deliverables in it.
 std::string ExeFolder();

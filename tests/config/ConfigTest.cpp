@@ -1,8 +1,11 @@
 // Config.xml through the real MSXML 3.0 of the platform.
+#include <winsock2.h> // before windows.h
+
 #include "AppConfig.h"
 #include "QarvoIdentity.h"
 #include "TestSupport.h"
 #include "XmlDom.h"
+#include "XmlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -224,6 +227,13 @@ TEST_F(ConfigTest, FailedSaveReportsFalseAndLeavesTheOldFileAlone) {
     ASSERT_TRUE(SaveConfig("Config.xml"));
     EXPECT_NE(ReadFileBytes(dir.File("Config.xml")).find("MenuTitle=\"b\""), std::string::npos);
     EXPECT_FALSE(FileExists(dir.File("Config.xml.new")));
+    // A list whose document a load would refuse as too large is not written either.
+    g_appConfig.Items.assign(3000,
+                             MakeMenuItem(std::string(100, 't'), "C:\\" + std::string(250, 'p')));
+    EXPECT_FALSE(SaveConfig("Config.xml", &reason));
+    EXPECT_EQ(reason, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    EXPECT_NE(ReadFileBytes(dir.File("Config.xml")).find("MenuTitle=\"b\""), std::string::npos);
+    g_appConfig.Items = {MakeMenuItem("b", "C:\\b")};
 
     // A folder in the way of the file itself: refused, and nothing is left behind.
     ASSERT_TRUE(::DeleteFileA(dir.File("Config.xml").c_str()));
@@ -241,6 +251,64 @@ TEST_F(ConfigTest, FailedSaveReportsFalseAndLeavesTheOldFileAlone) {
     EXPECT_FALSE(SaveConfig("Config.xml"));
     EXPECT_EQ(LoadConfig("Config.xml"), 0);
     EXPECT_FALSE(SetAppFolder(std::string(256, 'x')));
+}
+
+TEST_F(ConfigTest, HostileOrOversizedFilesAreRefusedAndReachNoNetwork) {
+    // A web server on this machine that no document may call on.
+    WSADATA wsa;
+    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    const SOCKET server = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    u_long nonBlocking = 1;
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(server, 4), 0);
+    ASSERT_EQ(::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ASSERT_EQ(::ioctlsocket(server, FIONBIO, &nonBlocking), 0);
+    const std::string web = "http://127.0.0.1:" + std::to_string(::ntohs(address.sin_port));
+
+    const auto item = [](const char* title) {
+        return std::string("<Menu><Item MenuTitle=\"") + title +
+               "\" FilePath=\"C:\\f\"/></Menu></Config>";
+    };
+    // Nine levels of ten references each: a billion copies of "lol" if the parser expanded them.
+    std::string laughs = "<!DOCTYPE Config [<!ENTITY t0 \"lol\">";
+    for (int level = 1; level <= 9; ++level) {
+        std::string references;
+        for (int i = 0; i < 10; ++i) {
+            references += "&t" + std::to_string(level - 1) + ";";
+        }
+        laughs += "<!ENTITY t" + std::to_string(level) + " \"" + references + "\">";
+    }
+    laughs += "<!ENTITY t \"&t9;\">]><Config>" + item("&t;");
+    const std::string hostile[] = {
+        "<!DOCTYPE Config [<!ENTITY t \"title\">]><Config>" + item("&t;"),
+        "<!DOCTYPE Config SYSTEM \"" + web + "/config.dtd\"><Config>" + item("a"),
+        "<!DOCTYPE Config [<!ENTITY t SYSTEM \"" + web + "/t.xml\">]><Config>" + item("&t;"),
+        "<!DOCTYPE Config [<!ENTITY t SYSTEM \"\\\\127.0.0.1\\share\\t.xml\">]><Config>" +
+            item("&t;"),
+        laughs,
+    };
+    for (const std::string& xml : hostile) {
+        SCOPED_TRACE(xml);
+        EXPECT_EQ(LoadText(xml), 0);
+        ExpectDefaults();
+    }
+    EXPECT_EQ(::accept(server, nullptr, nullptr), INVALID_SOCKET) << "no document called out";
+    ::closesocket(server);
+    ::WSACleanup();
+
+    // Up to the limit a file is read; one byte more and it is refused unread.
+    const std::string head = "<Config><Menu><Item MenuTitle=\"a\" FilePath=\"C:\\a\"/></Menu><!--";
+    const std::string tail = "--></Config>";
+    std::string xml =
+        head + std::string(xmldom::kMaxXmlFileBytes - head.size() - tail.size(), 'x') + tail;
+    EXPECT_EQ(LoadText(xml), 1);
+    g_appConfig = AppConfig{};
+    EXPECT_EQ(LoadText(xml.insert(head.size(), "x")), 0);
+    ExpectDefaults();
 }
 
 TEST_F(ConfigTest, LoadKeepsOnlyElementsAndSkipsOtherNodes) {

@@ -4,6 +4,57 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <vector>
+
+void ExpectRelaidOutForDpi(HWND dialog, UINT fromDpi, UINT toDpi) {
+    const auto scaled = [&](LONG length) {
+        return ::MulDiv(length, static_cast<int>(toDpi), static_cast<int>(fromDpi));
+    };
+    const auto fontHeight = [](HWND hwnd) {
+        LOGFONTA lf = {};
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageA(hwnd, WM_GETFONT, 0, 0));
+        return font != nullptr && ::GetObjectA(font, sizeof lf, &lf) != 0 ? std::abs(lf.lfHeight)
+                                                                          : 0;
+    };
+    struct Before {
+        HWND hwnd;
+        RECT rc;
+        int font;
+    };
+    std::vector<Before> before;
+    for (HWND c = ::GetWindow(dialog, GW_CHILD); c != nullptr; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        Before b = {c, {}, fontHeight(c)};
+        ::GetWindowRect(c, &b.rc);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&b.rc), 2);
+        before.push_back(b);
+    }
+    RECT client = {}, window = {};
+    ::GetClientRect(dialog, &client);
+    ::GetWindowRect(dialog, &window);
+    // Where Windows would suggest: the same corner, the window scaled.
+    RECT suggested = {window.left, window.top, window.left + scaled(window.right - window.left),
+                      window.top + scaled(window.bottom - window.top)};
+    ::SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(toDpi, toDpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+
+    RECT now = {};
+    ::GetClientRect(dialog, &now);
+    EXPECT_NEAR(now.right, scaled(client.right), 1) << "client width";
+    EXPECT_NEAR(now.bottom, scaled(client.bottom), 1) << "client height";
+    for (const Before& b : before) {
+        SCOPED_TRACE(::GetDlgCtrlID(b.hwnd));
+        ::GetWindowRect(b.hwnd, &now);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&now), 2);
+        EXPECT_NEAR(now.left, scaled(b.rc.left), 1);
+        EXPECT_NEAR(now.top, scaled(b.rc.top), 1);
+        EXPECT_NEAR(now.right, scaled(b.rc.right), 1);
+        EXPECT_NEAR(now.bottom, scaled(b.rc.bottom), 1);
+        if (b.font != 0) {
+            EXPECT_NEAR(fontHeight(b.hwnd), scaled(b.font), 1) << "the control's font";
+        }
+    }
+}
 
 void MainDlgTest::SetUp() {
     ::CoInitialize(nullptr);

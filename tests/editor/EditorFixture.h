@@ -16,6 +16,11 @@
 #include <thread>
 #include <vector>
 
+// Tells dialog (laid out at fromDpi) that its monitor's DPI is now toDpi, as Windows does when it
+// is moved to another monitor, and checks that its client area, every control and the controls'
+// font came out scaled, within a pixel.
+void ExpectRelaidOutForDpi(HWND dialog, UINT fromDpi, UINT toDpi);
+
 class MainDlgTest : public ::testing::Test {
 protected:
     void SetUp() override;

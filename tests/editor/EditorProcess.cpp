@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 DWORD WindowProcess(HWND hwnd) {
     DWORD pid = 0;
@@ -28,6 +29,19 @@ std::string ChildTexts(HWND hwnd) {
 int RowCount(HWND mainWindow) {
     return static_cast<int>(
         ::SendMessageA(::GetDlgItem(mainWindow, IDC_LIST_ITEMS), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string LoadedLibraryPath(DWORD processId, const char* name) {
+    const win32::CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    for (BOOL more = snapshot && ::Module32First(snapshot.Get(), &module); more;
+         more = ::Module32Next(snapshot.Get(), &module)) {
+        if (::lstrcmpiA(module.szModule, name) == 0) {
+            return module.szExePath;
+        }
+    }
+    return std::string();
 }
 
 void PressButton(HWND dialog, int id) {
@@ -70,6 +84,32 @@ bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {
     const std::string skin = skinLibrary.empty() ? bin + "\\Skin.dll" : skinLibrary;
     return ::CopyFileA((bin + "\\Menu.exe").c_str(), (folder + "\\Menu.exe").c_str(), FALSE) &&
            ::CopyFileA(skin.c_str(), (folder + "\\Skin.dll").c_str(), FALSE);
+}
+
+bool InstallSkins(const std::string& folder) {
+    const std::string from = testing_support::BinFolder() + "\\Skin";
+    const std::string to = folder + "\\Skin";
+    ::CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA skin;
+    const win32::CFind skins(::FindFirstFileA((from + "\\*").c_str(), &skin));
+    int copied = 0;
+    for (bool more = skins.Valid(); more; more = ::FindNextFileA(skins.Get(), &skin) != FALSE) {
+        const std::string name = skin.cFileName;
+        if (name == "." || name == ".." || !(skin.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            continue;
+        }
+        ::CreateDirectoryA((to + "\\" + name).c_str(), nullptr);
+        WIN32_FIND_DATAA file;
+        const win32::CFind files(::FindFirstFileA((from + "\\" + name + "\\*.xml").c_str(), &file));
+        for (bool any = files.Valid(); any; any = ::FindNextFileA(files.Get(), &file) != FALSE) {
+            const std::string relative = "\\" + name + "\\" + file.cFileName;
+            if (!::CopyFileA((from + relative).c_str(), (to + relative).c_str(), FALSE)) {
+                return false;
+            }
+            ++copied;
+        }
+    }
+    return copied > 0;
 }
 
 EditorProcess::EditorProcess(const std::string& folder, const std::string& commandLine,

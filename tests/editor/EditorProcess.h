@@ -14,6 +14,8 @@ DWORD WindowProcess(HWND hwnd);
 // The texts of a window's children, to read a system message box.
 std::string ChildTexts(HWND hwnd);
 int RowCount(HWND mainWindow);
+// Where the process loaded the library named name from; empty when it has not loaded it.
+std::string LoadedLibraryPath(DWORD processId, const char* name);
 void PressButton(HWND dialog, int id);
 // Adds path through the editor's real file dialog: true once the new row is there.
 bool AddThroughFileDialog(HWND mainWindow, const std::string& path);
@@ -26,6 +28,8 @@ bool SaveListAsEditor(const std::string& folder, const MenuItemList& items, int 
 // Copies Menu.exe and the Skin.dll it needs (the build's own unless another is named) into
 // folder, as installed.
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary = "");
+// Copies the build's skin files (Skin\<Name>\skin_<name>.xml) into folder, as installed.
+bool InstallSkins(const std::string& folder);
 
 // Terminated when still running at destruction. Started in startFolder (by default the
 // application folder).

@@ -160,7 +160,20 @@ TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero
     }
 }
 
-TEST_F(EditorProcessTest, SecondStartRestoresTheFirstAndWritesNothing) {
+TEST_F(EditorProcessTest, SecondStartRestoresTheFirstOrSaysWhyItCannotAndWritesNothing) {
+    {
+        // An editor that holds the lock but has no window (still starting, or hung).
+        const win32::CHandle held(::CreateMutexA(nullptr, FALSE, QARVO_EDITOR_MUTEX));
+        ASSERT_TRUE(held.Valid());
+        EditorProcess second(dir.Path());
+        const std::string said = second.AcknowledgeErrorBoxes(1);
+        EXPECT_NE(said.find("Another " QARVO_PRODUCT_NAME " editor seems to be starting or stuck"),
+                  std::string::npos)
+            << said;
+        EXPECT_EQ(second.WaitForExit(), 1u);
+        EXPECT_FALSE(FileExists(dir.File("Config.xml"))) << "the second writes nothing";
+    }
+
     EditorProcess first(dir.Path());
     HWND main = first.WaitForMainWindow();
     ASSERT_NE(main, nullptr);
@@ -247,36 +260,133 @@ TEST_F(EditorProcessTest, StartUpSaysWhatTheMenuCannotShowAndKeepsEverything) {
     }
 }
 
-TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItself) {
+TEST_F(EditorProcessTest, StartedByARelativePathItSavesBesideItselfAndLoadsOnlySystemLibraries) {
     const std::string app = dir.Path() + "\\app", docs = dir.Path() + "\\docs";
     ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryA(docs.c_str(), nullptr));
     ASSERT_TRUE(InstallEditor(app));
     ASSERT_TRUE(WriteFileBytes(docs + "\\n.txt", "n"));
+    // Look-alikes of the libraries the editor binds at first use, in its folder and in the
+    // current one, as someone able to write there would leave them.
+    const char* const bound[] = {"comdlg32.dll", "shell32.dll"};
+    for (const char* name : bound) {
+        for (const std::string& folder : {app, dir.Path()}) {
+            ASSERT_TRUE(
+                ::CopyFileA((app + "\\Skin.dll").c_str(), (folder + "\\" + name).c_str(), FALSE));
+        }
+    }
     EditorProcess shell(dir.Path(), "cmd.exe /c \"cd /d " + dir.Path() + " && app\\Menu.exe\"");
     HWND main = ui::WaitForWindow(QARVO_WINDOW_CLASS, QARVO_EDITOR_TITLE);
     ASSERT_NE(main, nullptr);
     const EditorProcess editor(WindowProcess(main)); // started by the shell, not by us
     // The user browses into another folder in the file dialog, then picks a file there.
     ASSERT_TRUE(AddThroughFileDialog(main, docs, {"n.txt"}));
+    // The dialog's libraries stay once bound: they came from the system folder.
+    char system[MAX_PATH] = {};
+    ASSERT_NE(::GetSystemDirectoryA(system, MAX_PATH), 0u);
+    for (const char* name : bound) {
+        EXPECT_STRCASEEQ(LoadedLibraryPath(editor.Id(), name).c_str(),
+                         (std::string(system) + "\\" + name).c_str());
+    }
     ::PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(editor.WaitForExit(), 0u) << "no error at exit";
     EXPECT_NE(ReadFileBytes(app + "\\Config.xml").find("MenuTitle=\"n.txt\""), std::string::npos);
     EXPECT_EQ(ReadFileBytes(app + "\\menu.dat").size(), 4u + 384);
 }
 
-TEST_F(EditorProcessTest, QuotedProgramPathWithSpaces) {
-    const std::string folder = dir.Path() + "\\my apps";
-    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-    ASSERT_TRUE(InstallEditor(folder));
-    ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml", kSeededConfig));
-    EditorProcess editor(folder, "\"" + folder + "\\Menu.exe\"");
-    HWND main = editor.WaitForMainWindow();
-    ASSERT_NE(main, nullptr);
-    EXPECT_EQ(RowCount(main), 2) << "the configuration beside the program was found";
-    ::PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(editor.WaitForExit(), 0u);
-    EXPECT_NE(ReadFileBytes(folder + "\\Config.xml").find("Author="), std::string::npos);
+TEST_F(EditorProcessTest, ItsListLivesBesideItsProgramWhateverTheFolderIsCalledOrTheCommandSays) {
+    // A command line may name any program: its files are not the editor's.
+    const std::string decoy = dir.File("decoy");
+    const std::string decoyConfig =
+        std::string(kSeededConfig).replace(std::string(kSeededConfig).find("a.txt"), 5, "decoy");
+    ASSERT_TRUE(::CreateDirectoryA(decoy.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(decoy + "\\Config.xml", decoyConfig));
+    const std::string notes = dir.File("notes.txt");
+    ASSERT_TRUE(WriteFileBytes(notes, "n"));
+    // Spaces, and what a URL would read as an escape or a fragment: a folder all the same.
+    for (const char* name : {"my apps", "a%20b", "c#d"}) {
+        SCOPED_TRACE(name);
+        const std::string folder = dir.File(name);
+        ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+        ASSERT_TRUE(InstallEditor(folder));
+        ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml", kSeededConfig));
+        const win32::CProcess started =
+            testing_support::StartProcess("\"" + decoy + "\\Menu.exe\"", DETACHED_PROCESS,
+                                          dir.Path().c_str(), (folder + "\\Menu.exe").c_str());
+        ASSERT_TRUE(started.process.Valid());
+        const EditorProcess editor(started.id);
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        HWND box = editor.WaitForErrorBox(0);
+        EXPECT_EQ(box, nullptr) << ChildTexts(box);
+        EXPECT_EQ(RowCount(main), 2) << "its own list, read whole";
+        // One more entry: the round in which an unread list used to be lost.
+        ASSERT_TRUE(AddThroughFileDialog(main, notes));
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(editor.WaitForErrorBox(500), nullptr);
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+
+        const std::string config = ReadFileBytes(folder + "\\Config.xml");
+        for (const char* title : {"a.txt", "b.exe", "notes.txt"}) {
+            EXPECT_NE(config.find(std::string("MenuTitle=\"") + title + "\""), std::string::npos)
+                << config;
+        }
+        MenuItemList menu;
+        EXPECT_EQ(ReadMenuData((folder + "\\menu.dat").c_str(), menu), 1);
+        EXPECT_EQ(menu.size(), 3u);
+        EXPECT_EQ(ReadFileBytes(decoy + "\\Config.xml"), decoyConfig);
+        EXPECT_FALSE(FileExists(decoy + "\\Config.xml.bak"));
+        EXPECT_FALSE(FileExists(decoy + "\\menu.dat"));
+    }
+}
+
+TEST_F(EditorProcessTest, AFolderItCannotKeepItsFilesInIsSaidAtStartAndNothingGoesElsewhere) {
+    // One character over the 255 of the path buffers (the program named "M" so that its path
+    // still fits what a program may be started by), and letters the code page cannot spell.
+    std::string tooLong = dir.Path();
+    while (tooLong.size() < 256) {
+        tooLong += "\\" + std::string(std::min<std::size_t>(100, 255 - tooLong.size()), 'd');
+        ASSERT_TRUE(::CreateDirectoryA(tooLong.c_str(), nullptr)) << tooLong;
+    }
+    ASSERT_EQ(tooLong.size(), 256u);
+    const std::wstring unspellable = win32::ToWide(dir.Path()) + L"\\\x10D0\x10D1";
+    ASSERT_TRUE(::CreateDirectoryW(unspellable.c_str(), nullptr));
+    const struct {
+        std::wstring program;
+        const char* said;
+    } cases[] = {
+        {win32::ToWide(tooLong) + L"\\M", "too long (at most 255 characters)"},
+        {unspellable + L"\\Menu.exe", "characters that this system's code page cannot show"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        const std::wstring folder = c.program.substr(0, c.program.rfind(L'\\'));
+        const std::wstring bin = win32::ToWide(testing_support::BinFolder());
+        ASSERT_TRUE(::CopyFileW((bin + L"\\Menu.exe").c_str(), c.program.c_str(), FALSE));
+        ASSERT_TRUE(
+            ::CopyFileW((bin + L"\\Skin.dll").c_str(), (folder + L"\\Skin.dll").c_str(), FALSE));
+        std::wstring command = L"\"" + c.program + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        ASSERT_TRUE(::CreateProcessW(c.program.c_str(), &command[0], nullptr, nullptr, FALSE,
+                                     DETACHED_PROCESS, nullptr, win32::ToWide(dir.Path()).c_str(),
+                                     &startup, &started));
+        win32::CProcess process;
+        process.Attach(started);
+        const EditorProcess editor(started.dwProcessId);
+        const std::string said = editor.AcknowledgeErrorBoxes(1);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_NE(said.find("changes cannot be saved here"), std::string::npos) << said;
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_NE(editor.AcknowledgeErrorBoxes(1).find("Your changes were not saved"),
+                  std::string::npos);
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+        EXPECT_EQ(::GetFileAttributesW((folder + L"\\Config.xml").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+        EXPECT_FALSE(FileExists(dir.File("Config.xml"))) << "nor in the current folder";
+    }
 }
 
 TEST_F(EditorProcessTest, FailedSavesAtExitAreReported) {

@@ -1,5 +1,6 @@
 // Help from the running editor: F1 and the Help button open the application folder's
-// "Menu.chm" in the system's help viewer, whatever folder the editor was started from.
+// "Menu.chm" in the system's help viewer, whatever folder the editor was started from and
+// whatever program help files are set to open with.
 #include "EditorFixture.h"
 #include "EditorProcess.h"
 
@@ -7,6 +8,9 @@
 #include <gtest/gtest.h>
 
 using testing_support::BinFolder;
+using testing_support::ExeFolder;
+using testing_support::FileExists;
+using testing_support::ReadRegString;
 using testing_support::TempDir;
 
 namespace {
@@ -34,20 +38,56 @@ struct ViewersClosedAtEnd {
     }
 };
 
+// A file type pointed at another program for the scope's life, as anyone who controls the type's
+// association could point it; the type's earlier class comes back afterwards.
+class ScopedAssociation {
+public:
+    ScopedAssociation(const char* extension, const std::string& command)
+        : m_extension(extension), m_previous(ReadRegString(HKEY_CLASSES_ROOT, extension)) {
+        SetDefault(std::string(kClass) + "\\shell\\open\\command", command);
+        SetDefault(m_extension, kClass);
+    }
+    ~ScopedAssociation() {
+        if (m_previous == "<missing>") {
+            ::RegDeleteTreeA(HKEY_CLASSES_ROOT, m_extension.c_str());
+        } else {
+            SetDefault(m_extension, m_previous);
+        }
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClass);
+    }
+    ScopedAssociation(const ScopedAssociation&) = delete;
+    ScopedAssociation& operator=(const ScopedAssociation&) = delete;
+
+private:
+    static void SetDefault(const std::string& key, const std::string& value) {
+        EXPECT_EQ(::RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
+                                 static_cast<DWORD>(value.size())),
+                  ERROR_SUCCESS);
+    }
+
+    static constexpr char kClass[] = "QarvoTest.OtherViewer";
+    std::string m_extension, m_previous;
+};
+
 class HelpTest : public MainDlgTest {};
 
 } // namespace
 
-TEST_F(HelpTest, OpensTheApplicationFoldersFileNotOneBesideTheProgramOrInTheCurrentFolder) {
+TEST_F(HelpTest, OpensTheApplicationFoldersFileInTheSystemViewerWhateverHelpFilesOpenWith) {
     // The application folder is a temporary one; this program's folder, also the current
     // one, has no help file.
     ViewersClosedAtEnd viewers;
     ASSERT_TRUE(
         ::CopyFileA((BinFolder() + "\\Menu.chm").c_str(), dir.File("Menu.chm").c_str(), FALSE));
+    // Help files set to open with another program: the editor, elevated, must not run it.
+    const std::string marker = dir.File("marker.exe");
+    ASSERT_TRUE(::CopyFileA((ExeFolder() + "\\marker.exe").c_str(), marker.c_str(), FALSE));
+    const ScopedAssociation chm(".chm", "\"" + marker + "\" \"%1\"");
     OpenMainDialog();
     dlg->OnHelp();
     HWND viewer = WaitForHelpViewer();
     ASSERT_NE(viewer, nullptr);
+    EXPECT_FALSE(FileExists(dir.File("launched.txt")));
     EXPECT_TRUE(CloseViewer(viewer));
 }
 

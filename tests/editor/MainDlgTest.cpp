@@ -1,22 +1,27 @@
 // The main dialog in this process: list, adding through the real file dialog and by dropping,
 // duplicates and other refusals, tracking, renaming, moving, deleting, closing.
 #include "AnsiText.h"
-#include "CmdLineSplitter.h"
+#include "AppFolder.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
+#include "Display.h"
 #include "DlgMsgbx.h"
 #include "EditorFixture.h"
+#include "EditorProcess.h"
 #include "EntryIcons.h"
 #include "ImportPatch.h"
 #include "MenuData.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
+using testing_support::ScreenPixel;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
@@ -48,6 +53,57 @@ HRESULT WINAPI StuckParse(PCWSTR name, IBindCtx* bind, PIDLIST_ABSOLUTE* item, S
     return s_parse(name, bind, item, ask, attributes);
 }
 
+// Whether a column's heading shows whole: its text in the header's font, with the margins the
+// header keeps on either side of it, within the column.
+bool HeadingFits(HWND list, int column) {
+    HWND header = ListView_GetHeader(list);
+    char text[128] = {};
+    HDITEMA item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    RECT rc = {};
+    if (!Header_GetItem(header, column, &item) || !Header_GetItemRect(header, column, &rc)) {
+        return false;
+    }
+    const win32::CClientDC dc(header);
+    ::SelectObject(dc.Get(), reinterpret_cast<HFONT>(::SendMessageA(header, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    ::GetTextExtentPoint32A(dc.Get(), text, lstrlenA(text), &extent);
+    const int margins = 2 * win32::ScaleToDpi(6, win32::DpiOf(header));
+    return extent.cx + margins <= rc.right - rc.left;
+}
+
+// The size of the icon a window shows as its big or small icon.
+int WindowIconSize(HWND hwnd, WPARAM which) {
+    ICONINFO info = {};
+    HICON icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_GETICON, which, 0));
+    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    const win32::CBitmap color(info.hbmColor), mask(info.hbmMask);
+    BITMAP bm = {};
+    ::GetObjectA(color ? color.Get() : mask.Get(), sizeof bm, &bm);
+    return bm.bmWidth;
+}
+
+// Whether the program's icon has an image of its own of size pixels (not one stretched to it).
+bool IconHasImageOfSize(int size) {
+    const HRSRC res = ::FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
+    const auto* group = static_cast<const BYTE*>(::LockResource(::LoadResource(nullptr, res)));
+    if (group == nullptr) {
+        return false;
+    }
+    const int count = group[4] | group[5] << 8;
+    for (int i = 0; i < count; ++i) {
+        const int width = group[6 + 14 * i]; // 0 stands for 256
+        if ((width == 0 ? 256 : width) == size) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(FileNameFromPath, TakesThePartAfterTheLastBackslashForAnyLength) {
@@ -65,36 +121,17 @@ TEST(FileNameFromPath, TakesThePartAfterTheLastBackslashForAnyLength) {
     EXPECT_EQ(title, "kept");
 }
 
-TEST(CmdLineSplitter, QuotesSpacesAndLimits) {
-    CCmdLineSplitter quoted("\"C:\\My Apps\\Menu.exe\" -x  y");
-    EXPECT_EQ(quoted.Count(), 3);
-    EXPECT_STREQ(quoted.Token(0), "C:\\My Apps\\Menu.exe");
-    EXPECT_STREQ(quoted.Token(1), "-x");
-    EXPECT_STREQ(quoted.Token(2), "y");
-    EXPECT_EQ(quoted.Token(3), nullptr);
-
-    CCmdLineSplitter glued("ab\"c d\"e");
-    EXPECT_EQ(glued.Count(), 3);
-    EXPECT_STREQ(glued.Token(0), "ab");
-    EXPECT_STREQ(glued.Token(1), "c d");
-    EXPECT_STREQ(glued.Token(2), "e");
-
-    CCmdLineSplitter trailing("a \"");
-    EXPECT_EQ(trailing.Count(), 1);
-
-    std::string many;
-    for (int i = 0; i < 30; ++i) {
-        many += "t" + std::to_string(i) + " ";
+TEST(ModuleFolder, EveryFormOfAProgramPathGivesItsOrdinaryFolder) {
+    EXPECT_EQ(ModuleFolder(L"C:\\My Apps\\Menu.exe"), L"C:\\My Apps");
+    EXPECT_EQ(ModuleFolder(L"C:\\Menu.exe"), L"C:");
+    EXPECT_EQ(ModuleFolder(L"\\\\server\\share\\Menu.exe"), L"\\\\server\\share");
+    EXPECT_EQ(ModuleFolder(L"\\\\?\\D:\\a%20b\\Menu.exe"), L"D:\\a%20b");
+    EXPECT_EQ(ModuleFolder(L"\\\\?\\UNC\\server\\share\\Menu.exe"), L"\\\\server\\share");
+    // Nothing that would depend on the current drive or folder.
+    for (const wchar_t* path : {L"Menu.exe", L"\\Menu.exe", L"C:Menu.exe", L"app\\Menu.exe",
+                                L"\\\\Menu.exe", L"\\\\?\\UNC\\Menu.exe", L""}) {
+        EXPECT_EQ(ModuleFolder(path), L"") << win32::ToAnsi(path);
     }
-    CCmdLineSplitter limited(many.c_str());
-    EXPECT_EQ(limited.Count(), 25);
-    EXPECT_STREQ(limited.Token(24), "t24");
-    EXPECT_EQ(limited.Token(25), nullptr);
-
-    EXPECT_EQ(AppFolderFromCommandLine("\"C:\\My Apps\\Menu.exe\""), "C:\\My Apps");
-    EXPECT_EQ(AppFolderFromCommandLine("C:\\Tools\\Menu.exe arg"), "C:\\Tools");
-    EXPECT_EQ(AppFolderFromCommandLine("Menu.exe"), "");
-    EXPECT_EQ(AppFolderFromCommandLine(""), "");
 }
 
 TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
@@ -132,6 +169,131 @@ TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
     EXPECT_EQ(::GetMenuItemID(sys, n - 1), 16u);
     EXPECT_EQ(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR,
               static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(MainDlgTest, LaidOutForItsDpiAndAgainWhenTheDpiChanges) {
+    // Each monitor's DPI, as the manifest asks; the systems before it read dpiAware.
+    const HRSRC res = ::FindResourceA(nullptr, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    const std::string manifest(
+        static_cast<const char*>(::LockResource(::LoadResource(nullptr, res))),
+        ::SizeofResource(nullptr, res));
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+
+    OpenMainDialog(TwoItems());
+    HWND hwnd = dlg->m_hWnd;
+    const UINT dpi = dlg->GetDpi();
+    EXPECT_EQ(dpi, win32::DpiOf(hwnd));
+    if (const char* runAt = std::getenv("QARVO_TEST_DPI")) {
+        EXPECT_EQ(dpi, std::strtoul(runAt, nullptr, 10)) << "the DPI this run was started at";
+    }
+    // Col0Width is in pixels at 96 DPI; the heading shows whole.
+    EXPECT_EQ(dlg->m_listItems.GetColumnWidth(0), win32::ScaleToDpi(150, dpi));
+    EXPECT_TRUE(HeadingFits(dlg->m_listItems.m_hWnd, 0));
+    // The window's and taskbar's icons, each an image of the icon's own.
+    for (const auto& [which, metric] :
+         {std::pair{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}}) {
+        const int size = win32::MetricForDpi(metric, dpi);
+        EXPECT_EQ(WindowIconSize(hwnd, which), size);
+        EXPECT_TRUE(IconHasImageOfSize(size)) << size;
+    }
+
+    // Moved to a monitor of twice the DPI: window, controls, font, columns and icons follow.
+    ExpectRelaidOutForDpi(hwnd, dpi, dpi * 2);
+    EXPECT_EQ(dlg->GetDpi(), dpi * 2);
+    EXPECT_EQ(dlg->m_listItems.GetColumnWidth(0), win32::ScaleToDpi(150, dpi * 2));
+    EXPECT_TRUE(HeadingFits(dlg->m_listItems.m_hWnd, 0));
+    EXPECT_EQ(WindowIconSize(hwnd, ICON_BIG), win32::MetricForDpi(SM_CXICON, dpi * 2));
+    // The message box follows its monitor too.
+    CDlgMsgbx box("Moved", dlg);
+    ASSERT_TRUE(box.Create(IDD_MSGBOX, dlg));
+    ExpectRelaidOutForDpi(box.m_hWnd, dpi, dpi * 2);
+    box.DestroyWindow();
+
+    // And back; a width the user sets is saved as its 96-DPI value.
+    ExpectRelaidOutForDpi(hwnd, dpi * 2, dpi);
+    EXPECT_EQ(dlg->m_listItems.GetColumnWidth(0), win32::ScaleToDpi(150, dpi));
+    dlg->m_listItems.SetColumnWidth(0, win32::ScaleToDpi(200, dpi));
+    ::SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(QuitPosted());
+    EXPECT_EQ(g_appConfig.Col0Width, 200);
+}
+
+TEST_F(MainDlgTest, TabReachesEveryControlInReadingOrderUnderItsAccessibleName) {
+    // Buttons drawn by a skin stay buttons for the keyboard and for screen readers.
+    ASSERT_TRUE(InstallSkins(dir.Path()));
+    ASSERT_TRUE(app.LoadSkin(2));
+    OpenMainDialog(TwoItems());
+    SelectRow(0); // the Delete button is enabled
+    HWND start = ::GetFocus();
+    EXPECT_EQ(start, dlg->GetDlgItem(IDC_SELECT_FILE)) << "the keyboard starts on adding";
+    std::vector<std::string> names;
+    for (int i = 0; i < 12 && (names.empty() || ::GetFocus() != start); ++i) {
+        MSG tab = {::GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_TRUE(CWinApp::PreTranslateChain(&tab));
+        const ui::Accessible focused = ui::ReadAccessible(::GetFocus());
+        EXPECT_NE(focused.state & STATE_SYSTEM_FOCUSED, 0);
+        names.push_back(focused.name);
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Menu entries", "Skins", "Help", "About...", "Exit",
+                                        "System menu title:", "Delete", "Select file path..."}));
+    // The path box is named by its label too; it is unavailable, not in the Tab order.
+    const ui::Accessible path = ui::ReadAccessible(dlg->GetDlgItem(IDC_EDIT_PATH));
+    EXPECT_EQ(path.name, "Attached file path:");
+    EXPECT_NE(path.state & STATE_SYSTEM_UNAVAILABLE, 0);
+
+    // Every button keeps its class, push-button style and state; the list is the standard one.
+    for (int id : {IDC_SKINS, IDC_HELP_BUTTON, IDC_ABOUT, IDC_EXIT, IDC_DELETE, IDC_SELECT_FILE}) {
+        HWND button = dlg->GetDlgItem(static_cast<UINT>(id));
+        EXPECT_EQ(ui::ClassName(button), "Button") << id;
+        const LONG_PTR type = ::GetWindowLongPtrA(button, GWL_STYLE) & BS_TYPEMASK;
+        EXPECT_TRUE(type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) << id;
+        EXPECT_NE(::SendMessageA(button, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON, 0) << id;
+    }
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageA(dlg->m_listItems.m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(&none));
+    EXPECT_NE(ui::ReadAccessible(dlg->GetDlgItem(IDC_DELETE)).state & STATE_SYSTEM_UNAVAILABLE, 0);
+    EXPECT_EQ(ui::ClassName(dlg->m_listItems.m_hWnd), WC_LISTVIEWA);
+    EXPECT_EQ(::GetWindowLongPtrA(dlg->m_listItems.m_hWnd, GWL_STYLE) &
+                  (LVS_TYPEMASK | LVS_OWNERDATA | LVS_OWNERDRAWFIXED),
+              LVS_REPORT);
+    app.ReleaseSkin();
+}
+
+TEST_F(MainDlgTest, HighContrastShowsSystemColoursAndTheChosenSkinAfterwards) {
+    ASSERT_TRUE(InstallSkins(dir.Path()));
+    OpenMainDialog(TwoItems());
+    HWND hwnd = dlg->m_hWnd;
+    // The dialog's ground, a button's face and the list's ground.
+    const auto look = [&] {
+        Pump();
+        RECT rc;
+        ::GetClientRect(dlg->m_listItems.m_hWnd, &rc);
+        return std::vector<COLORREF>{
+            ScreenPixel(hwnd, 2, 2), ScreenPixel(dlg->GetDlgItem(IDC_HELP_BUTTON), 4, 4),
+            ScreenPixel(dlg->m_listItems.m_hWnd, rc.right - 3, rc.bottom - 3)};
+    };
+    const std::vector<COLORREF> system = look();
+    ASSERT_TRUE(app.LoadSkin(3));
+    const std::vector<COLORREF> third = look();
+    g_appConfig.SkinType = 2;
+    ASSERT_TRUE(app.LoadSkin(2));
+    ASSERT_NE(look(), system);
+    {
+        const testing_support::CHighContrast contrast(
+            {::GetModuleHandleA(nullptr), ::GetModuleHandleA("Skin.dll")});
+        ASSERT_TRUE(contrast.Patched());
+        EXPECT_EQ(look(), system) << "the user's colours, nothing of the skin";
+        // The Skins command still moves on, loads and keeps the choice.
+        dlg->OnSkins();
+        EXPECT_EQ(g_appConfig.SkinType, 3);
+        EXPECT_EQ(look(), system);
+    }
+    EXPECT_EQ(look(), third) << "switched off, the chosen skin is back";
+    app.ReleaseSkin();
 }
 
 TEST_F(MainDlgTest, AddingThroughTheFileDialogAndRefusingDuplicates) {

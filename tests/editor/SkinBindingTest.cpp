@@ -32,18 +32,8 @@ protected:
 
     // The editor with the noting Skin.dll and the build's four skins.
     static bool Install(const std::string& folder) {
-        if (!InstallEditor(folder, testing_support::ExeFolder() + "\\skin-calls\\Skin.dll")) {
-            return false;
-        }
-        ::CreateDirectoryA((folder + "\\Skin").c_str(), nullptr);
-        for (int n = 1; n <= 4; ++n) {
-            ::CreateDirectoryA((folder + "\\Skin\\" + kSkins[n - 1]).c_str(), nullptr);
-            if (!::CopyFileA(SkinPath(testing_support::BinFolder(), n).c_str(),
-                             SkinPath(folder, n).c_str(), FALSE)) {
-                return false;
-            }
-        }
-        return true;
+        return InstallEditor(folder, testing_support::ExeFolder() + "\\skin-calls\\Skin.dll") &&
+               InstallSkins(folder);
     }
 
     void SeedSkinType(int n) const {

@@ -1,8 +1,11 @@
 #include "UiDriver.h"
 #include "MenuResource.h"
+#include "Owners.h"
 #include "QarvoIdentity.h"
 
+#include <oleacc.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 
 #include <vector>
 
@@ -29,6 +32,66 @@ POINT Centre(HWND hwnd) {
     RECT rc;
     ::GetWindowRect(hwnd, &rc);
     return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+namespace {
+
+Microsoft::WRL::ComPtr<IAccessible> ClientObject(HWND hwnd) {
+    Microsoft::WRL::ComPtr<IAccessible> object;
+    if (FAILED(::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT),
+                                            __uuidof(IAccessible), &object))) {
+        object.Reset();
+    }
+    return object;
+}
+
+std::string Narrow(BSTR text) {
+    if (text == nullptr) {
+        return std::string();
+    }
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], n, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
+} // namespace
+
+Accessible ReadAccessible(HWND hwnd) {
+    Accessible read;
+    const Microsoft::WRL::ComPtr<IAccessible> object = ClientObject(hwnd);
+    if (!object) {
+        return read;
+    }
+    read.found = true;
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    win32::CBstr text;
+    if (object->get_accName(self, text.Receive()) == S_OK) {
+        read.name = Narrow(text.Get());
+    }
+    if (object->get_accValue(self, text.Receive()) == S_OK) {
+        read.value = Narrow(text.Get());
+    }
+    VARIANT out = {};
+    if (SUCCEEDED(object->get_accRole(self, &out)) && out.vt == VT_I4) {
+        read.role = out.lVal;
+    }
+    out = {};
+    if (SUCCEEDED(object->get_accState(self, &out)) && out.vt == VT_I4) {
+        read.state = out.lVal;
+    }
+    return read;
+}
+
+bool DoDefaultAction(HWND hwnd) {
+    const Microsoft::WRL::ComPtr<IAccessible> object = ClientObject(hwnd);
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    return object && SUCCEEDED(object->accDoDefaultAction(self));
 }
 
 HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs) {

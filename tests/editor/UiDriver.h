@@ -21,6 +21,19 @@ HWND WaitForWindow(const std::function<bool(HWND)>& match, DWORD timeoutMs = 200
 HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs = 20000);
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
 
+// What a screen reader learns of a window's client area (AccessibleObjectFromWindow, this
+// thread): name, role, state and value.
+struct Accessible {
+    bool found = false;
+    std::string name;
+    long role = 0;
+    long state = 0;
+    std::string value;
+};
+Accessible ReadAccessible(HWND hwnd);
+// The window's accessible object carries out its default action.
+bool DoDefaultAction(HWND hwnd);
+
 // The common file dialog: types path as the file name and presses Open.
 HWND WaitForFileDialog(DWORD timeoutMs = 20000);
 bool ChooseFile(HWND fileDialog, const std::wstring& path);

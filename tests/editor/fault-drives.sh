@@ -1,7 +1,8 @@
 #!/bin/sh
 # Two small drives for the editor's fault tests, mapped into the build tree's Wine prefix:
-#   Q:  a 1 MiB drive that the tests fill up themselves;
+#   Q:  a 4 MiB drive that the tests fill up themselves;
 #   R:  a read-only drive holding the editor and a list of two entries in R:\app.
+# Each holds a copy of the editor (about 1.7 MB, most of it the About picture).
 # Usage: fault-drives.sh setup|cleanup BUILD_DIR [MENU_EXE]
 # Mounting needs root (or sudo without a password); without it the tests say they were skipped.
 set -u
@@ -24,8 +25,8 @@ case "$action" in
 setup)
     cleanup
     mkdir -p "$root/full" "$root/readonly" "$dosdevices"
-    if ! $as_root mount -t tmpfs -o size=1m,mode=0777 tmpfs "$root/full" ||
-        ! $as_root mount -t tmpfs -o size=1m,mode=0777 tmpfs "$root/readonly"; then
+    if ! $as_root mount -t tmpfs -o size=4m,mode=0777 tmpfs "$root/full" ||
+        ! $as_root mount -t tmpfs -o size=4m,mode=0777 tmpfs "$root/readonly"; then
         echo "fault drives unavailable: cannot mount a tmpfs" >&2
         cleanup
         exit 0

@@ -66,11 +66,11 @@ std::string Shortcut() {
     return KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk";
 }
 
-// What the installer wrote of its last run (UTF-16 with a byte order mark).
-std::string SetupLog() {
+// What the installer (or the uninstaller) wrote of its last run (UTF-16 with a byte order mark).
+std::string SetupLog(const char* name = "QarvoContextMenu-Setup.log") {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
-    const std::string bytes = ReadFileBytes(std::string(temp) + "QarvoContextMenu-Setup.log");
+    const std::string bytes = ReadFileBytes(std::string(temp) + name);
     if (bytes.size() < 2) {
         return "";
     }
@@ -429,10 +429,15 @@ protected:
         return code;
     }
     // As a deployment tool removes it: the quiet command of the uninstall entry, waited for
-    // itself (not the processes it starts).
+    // itself (not the processes it starts). Its log is printed when it does not simply end.
     static DWORD QuietUninstall() {
-        return testing_support::RunAndWait(
+        const DWORD code = testing_support::RunAndWait(
             ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
+        if (code != 0) {
+            std::printf("The uninstaller ended with %lu:\n%s\n", code,
+                        SetupLog("QarvoContextMenu-Uninstall.log").c_str());
+        }
+        return code;
     }
     static bool WriteUserFiles(const std::string& folder) {
         const MenuItemList list = {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")};

@@ -215,8 +215,9 @@ TEST(HandlerStress, ListThatCannotBeAllocatedIsReportedAndTheHandlerRecovers) {
     testing_support::TempDir dir;
     TorlinModule dll(dir.Path());
     ASSERT_TRUE(dll.Loaded());
-    const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "msvcrt.dll", "malloc",
-                             reinterpret_cast<void*>(&MallocThatMayFail));
+    const testing_support::CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "msvcrt.dll",
+                                              "malloc",
+                                              reinterpret_cast<void*>(&MallocThatMayFail));
     ASSERT_TRUE(patch.Patched());
     dll.WriteMenu(testing_support::SampleItems(menudata::kMaxRecords));
     ComPtr<IShellExtInit> init;

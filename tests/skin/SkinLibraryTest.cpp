@@ -2,8 +2,10 @@
 // against dialogs of the editor's window class made from the editor's main dialog template.
 // The colours are read back from the screen, where each control shows only its background.
 #include "TestSupport.h"
+#include "Display.h"
 #include "QarvoIdentity.h"
 #include "MenuResource.h"
+#include "XmlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include <ostream>
 #include <string>
 
+using testing_support::ScreenPixel;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
@@ -91,6 +94,7 @@ public:
     }
 
     bool Ready() const { return m_load != nullptr && m_release != nullptr; }
+    HMODULE Module() const { return m_module.Get(); }
     bool HasNamedExport(const char* name) const {
         return ::GetProcAddress(m_module.Get(), name) != nullptr;
     }
@@ -152,13 +156,6 @@ HWND OpenDialog(int x, int y) {
     return dlg;
 }
 
-COLORREF Pixel(HWND hwnd, int x, int y) {
-    HDC dc = ::GetDC(hwnd);
-    const COLORREF color = ::GetPixel(dc, x, y);
-    ::ReleaseDC(hwnd, dc);
-    return color;
-}
-
 Look ReadLook(HWND dlg) {
     Pump();
     HWND list = ::GetDlgItem(dlg, IDC_LIST_ITEMS);
@@ -166,34 +163,43 @@ Look ReadLook(HWND dlg) {
     ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
     RECT client;
     ::GetClientRect(list, &client);
-    return {Pixel(dlg, 2, 2),
-            Pixel(::GetDlgItem(dlg, IDC_HELP_BUTTON), 4, 4),
-            Pixel(::GetDlgItem(dlg, IDC_EDIT_TITLE), 2, 2),
-            Pixel(::GetDlgItem(dlg, IDC_EDIT_PATH), 2, 2),
-            Pixel(list, client.right - 3, client.bottom - 3),
-            Pixel(list, row.right - 10, (row.top + row.bottom) / 2),
-            Pixel(ListView_GetHeader(list), 3, 3),
-            Pixel(::GetDlgItem(dlg, IDC_LABEL_TITLE), 0, 0)};
+    return {ScreenPixel(dlg, 2, 2),
+            ScreenPixel(::GetDlgItem(dlg, IDC_HELP_BUTTON), 4, 4),
+            ScreenPixel(::GetDlgItem(dlg, IDC_EDIT_TITLE), 2, 2),
+            ScreenPixel(::GetDlgItem(dlg, IDC_EDIT_PATH), 2, 2),
+            ScreenPixel(list, client.right - 3, client.bottom - 3),
+            ScreenPixel(list, row.right - 10, (row.top + row.bottom) / 2),
+            ScreenPixel(ListView_GetHeader(list), 3, 3),
+            ScreenPixel(::GetDlgItem(dlg, IDC_LABEL_TITLE), 0, 0)};
 }
+
+// The library, and the editor's dialog class that it skins.
+class SkinLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::InitCommonControls();
+        WNDCLASSA wc = {};
+        ::GetClassInfoA(nullptr, "#32770", &wc);
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = QARVO_WINDOW_CLASS;
+        ASSERT_TRUE(::RegisterClassA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
+        ASSERT_TRUE(skin.Ready());
+    }
+
+    const win32::CComScope com;
+    SkinLibrary skin;
+    TempDir dir;
+};
+
+constexpr Look kFirst = {
+    RGB(0xE0, 0xF0, 0xE4), RGB(0xC8, 0xE6, 0xD0), RGB(0xFA, 0xFF, 0xF0), RGB(0xE4, 0xE8, 0xD8),
+    RGB(0xF4, 0xFA, 0xF6), RGB(0xB0, 0xD8, 0xC0), RGB(0xD0, 0xE0, 0xD4), kAppLabel};
 
 } // namespace
 
-TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
-    const win32::CComScope com;
-    ::InitCommonControls();
-    WNDCLASSA wc = {};
-    ::GetClassInfoA(nullptr, "#32770", &wc);
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = QARVO_WINDOW_CLASS;
-    ASSERT_NE(::RegisterClassA(&wc), 0);
-
-    SkinLibrary skin;
-    ASSERT_TRUE(skin.Ready());
+TEST_F(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
     EXPECT_FALSE(skin.HasNamedExport("SkinLoad")) << "entries by ordinal only";
-    TempDir dir;
-    const Look first = {
-        RGB(0xE0, 0xF0, 0xE4), RGB(0xC8, 0xE6, 0xD0), RGB(0xFA, 0xFF, 0xF0), RGB(0xE4, 0xE8, 0xD8),
-        RGB(0xF4, 0xFA, 0xF6), RGB(0xB0, 0xD8, 0xC0), RGB(0xD0, 0xE0, 0xD4), kAppLabel};
+    const Look first = kFirst;
     // No Edit element: edit boxes keep their system colours.
     const Look second = {RGB(0xF6, 0xEA, 0xDC),
                          RGB(0xEC, 0xD4, 0xB8),
@@ -203,8 +209,11 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
                          RGB(0xE8, 0xC8, 0xA0),
                          RGB(0xEE, 0xDC, 0xC4),
                          kAppLabel};
+    // A folder name that would mean something else in a URL.
+    const std::string odd = dir.File("a%20b #c");
+    ASSERT_TRUE(::CreateDirectoryA(odd.c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(dir.File("first.xml"), SkinXml(first)));
-    ASSERT_TRUE(WriteFileBytes(dir.File("second.xml"), SkinXml(second)));
+    ASSERT_TRUE(WriteFileBytes(odd + "\\second.xml", SkinXml(second)));
 
     const win32::CWindow before(OpenDialog(0, 0));
     ASSERT_TRUE(before);
@@ -219,7 +228,7 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
     EXPECT_EQ(ReadLook(after.Get()), Expected(first, system)) << "a dialog opened later";
 
     // A new skin replaces the old one without a release.
-    ASSERT_TRUE(skin.Load(dir.File("second.xml")));
+    ASSERT_TRUE(skin.Load(odd + "\\second.xml"));
     EXPECT_EQ(ReadLook(before.Get()), Expected(second, system));
     EXPECT_EQ(ReadLook(after.Get()), Expected(second, system));
 
@@ -235,8 +244,14 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
         "<Skin><Dialog Background=\"#10203G\"/></Skin>",
         "<Skin><Dialog Background=\"#102030\"><Edit/></Dialog></Skin>",
         "<Skin>text<Dialog Background=\"#102030\"/></Skin>",
+        "<!DOCTYPE Skin [<!ENTITY c \"#102030\">]><Skin><Dialog Background=\"&c;\"/></Skin>",
     };
     EXPECT_FALSE(skin.Load(dir.File("missing.xml")));
+    // A good skin, grown past the size limit.
+    std::string big = SkinXml(first);
+    big.insert(big.rfind("</Skin>"), "<!--" + std::string(xmldom::kMaxXmlFileBytes, 'x') + "-->");
+    ASSERT_TRUE(WriteFileBytes(dir.File("big.xml"), big));
+    EXPECT_FALSE(skin.Load(dir.File("big.xml")));
     for (const char* xml : bad) {
         SCOPED_TRACE(xml);
         ASSERT_TRUE(WriteFileBytes(dir.File("bad.xml"), xml));
@@ -253,4 +268,73 @@ TEST(SkinLibraryTest, PaintsTheClassDialogsUntilReleased) {
     const win32::CWindow late(OpenDialog(0, 480));
     EXPECT_EQ(ReadLook(late.Get()), system) << "no dialog is skinned after the release";
     skin.Release(); // harmless
+}
+
+TEST_F(SkinLibraryTest, HighContrastPaintsNothingOfTheSkinUntilItIsOff) {
+    ASSERT_TRUE(WriteFileBytes(dir.File("first.xml"), SkinXml(kFirst)));
+    const win32::CWindow dialog(OpenDialog(0, 0));
+    ASSERT_TRUE(dialog);
+    const Look system = ReadLook(dialog.Get());
+    {
+        const testing_support::CHighContrast contrast({skin.Module()});
+        ASSERT_TRUE(contrast.Patched());
+        ASSERT_TRUE(skin.Load(dir.File("first.xml")));
+        EXPECT_EQ(ReadLook(dialog.Get()), system) << "loaded in high contrast";
+    }
+    EXPECT_EQ(ReadLook(dialog.Get()), Expected(kFirst, system)) << "switched off: the skin";
+    {
+        const testing_support::CHighContrast contrast({skin.Module()});
+        EXPECT_EQ(ReadLook(dialog.Get()), system) << "switched on while shown";
+        const win32::CWindow later(OpenDialog(640, 0));
+        EXPECT_EQ(ReadLook(later.Get()), system) << "opened while on";
+    }
+    EXPECT_EQ(ReadLook(dialog.Get()), Expected(kFirst, system));
+    skin.Release();
+}
+
+TEST_F(SkinLibraryTest, LinesAndPaddingsFollowTheDpi) {
+    constexpr COLORREF kGround = RGB(0xF0, 0xF0, 0xF0), kFace = RGB(0xFF, 0xFF, 0xFF),
+                       kBorder = RGB(0xFF, 0, 0), kFocus = RGB(0, 0, 0xFF),
+                       kHeaderLine = RGB(0, 0xC0, 0);
+    ASSERT_TRUE(WriteFileBytes(dir.File("lines.xml"),
+                               "<Skin><Dialog Background=\"" + Hex(kGround) +
+                                   "\"/><Button Background=\"" + Hex(kFace) + "\" Border=\"" +
+                                   Hex(kBorder) + "\" Focus=\"" + Hex(kFocus) +
+                                   "\"/><Header Background=\"" + Hex(kFace) + "\" Border=\"" +
+                                   Hex(kHeaderLine) + "\"/></Skin>"));
+    ASSERT_TRUE(skin.Load(dir.File("lines.xml")));
+    const win32::CWindow dialog(OpenDialog(0, 0));
+    ASSERT_TRUE(dialog);
+    const UINT dpi = win32::DpiOf(dialog.Get());
+    const int line = win32::ScaleToDpi(1, dpi), inset = win32::ScaleToDpi(3, dpi);
+
+    // A focused button, not the default one, with the keyboard's cues shown.
+    HWND button = ::GetDlgItem(dialog.Get(), IDC_HELP_BUTTON);
+    ::SendMessageA(dialog.Get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    ::SetFocus(button);
+    ::SendMessageA(button, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    Pump();
+    RECT rc;
+    ::GetClientRect(button, &rc);
+    std::vector<COLORREF> across, expected;
+    for (int x = 0; x < inset + line + 2; ++x) {
+        across.push_back(ScreenPixel(button, x, rc.bottom / 2));
+        expected.push_back(x < line           ? kBorder
+                           : x < inset        ? kFace
+                           : x < inset + line ? kFocus
+                                              : kFace);
+    }
+    EXPECT_EQ(across, expected) << "border, face, focus frame, face at " << dpi << " DPI";
+
+    // The header's column line.
+    HWND header = ListView_GetHeader(::GetDlgItem(dialog.Get(), IDC_LIST_ITEMS));
+    ASSERT_TRUE(Header_GetItemRect(header, 0, &rc));
+    across.clear();
+    expected.clear();
+    for (int x = rc.right - line - 2; x < rc.right; ++x) {
+        across.push_back(ScreenPixel(header, x, (rc.top + rc.bottom) / 2));
+        expected.push_back(x < rc.right - line ? kFace : kHeaderLine);
+    }
+    EXPECT_EQ(across, expected) << "the column's line at " << dpi << " DPI";
+    skin.Release();
 }
