@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <oleauto.h>
 #include <shellapi.h>
 
@@ -114,6 +115,16 @@ struct IconTraits {
     static void Close(Handle h) { ::DestroyIcon(h); }
 };
 using CIcon = CUnique<IconTraits>;
+
+// An image list of ImageList_Create; a control given it keeps it only with the style that shares
+// its image lists (LVS_SHAREIMAGELISTS).
+struct ImageListTraits {
+    using Handle = HIMAGELIST;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::ImageList_Destroy(h); }
+};
+using CImageList = CUnique<ImageListTraits>;
 
 // A memory device context.
 struct MemoryDcTraits {

@@ -20,6 +20,17 @@ namespace {
 std::atomic<HWND> s_notifyWindow{nullptr};
 std::atomic<UINT> s_notifyMessage{0};
 
+// A DIB section of side x side 32-bit pixels, top row first, as "menu.icons" lays them out.
+win32::CBitmap PixelBitmap(int side, void*& bits) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = side;
+    info.bmiHeader.biHeight = -side;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return win32::CBitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+}
+
 // The side of an icon's image, in pixels.
 int IconSide(HICON icon) {
     ICONINFO info = {};
@@ -30,55 +41,6 @@ int IconSide(HICON icon) {
     BITMAP bitmap = {};
     ::GetObjectA(color ? color.Get() : mask.Get(), sizeof bitmap, &bitmap);
     return bitmap.bmWidth;
-}
-
-// An icon's pixels at side x side, alpha premultiplied, top row first; empty when they cannot be
-// drawn. The icon is drawn over black and over white: whatever its image holds (alpha or a
-// mask, of any size), the colour over black is the premultiplied colour, and how much white
-// still shows through is what it leaves uncovered.
-std::vector<std::uint32_t> IconPixels(HICON icon, int side) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = side;
-    info.bmiHeader.biHeight = -side;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    const win32::CBitmap canvas(
-        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const win32::CMemoryDC dc(::CreateCompatibleDC(nullptr));
-    if (!canvas || !dc || icon == nullptr) {
-        return {};
-    }
-    const std::size_t count = static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
-    auto* drawn = static_cast<std::uint32_t*>(bits);
-    std::vector<std::uint32_t> overBlack(count);
-    const HGDIOBJ old = ::SelectObject(dc.Get(), canvas.Get());
-    for (const std::uint32_t background : {0x00000000u, 0x00FFFFFFu}) {
-        std::fill(drawn, drawn + count, background);
-        ::DrawIconEx(dc.Get(), 0, 0, icon, side, side, 0, nullptr, DI_NORMAL);
-        ::GdiFlush();
-        if (background == 0) {
-            std::copy(drawn, drawn + count, overBlack.begin());
-        }
-    }
-    ::SelectObject(dc.Get(), old);
-    std::vector<std::uint32_t> pixels(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        int alpha = 255;
-        for (const int shift : {0, 8, 16}) {
-            const int black = static_cast<int>((overBlack[i] >> shift) & 0xFF);
-            const int white = static_cast<int>((drawn[i] >> shift) & 0xFF);
-            alpha = std::min(alpha, std::max(0, 255 - (white - black)));
-        }
-        std::uint32_t pixel = static_cast<std::uint32_t>(alpha) << 24;
-        for (const int shift : {0, 8, 16}) {
-            const std::uint32_t black = (overBlack[i] >> shift) & 0xFF;
-            pixel |= std::min(black, static_cast<std::uint32_t>(alpha)) << shift;
-        }
-        pixels[i] = pixel;
-    }
-    return pixels;
 }
 
 // The icon of side pixels from an icon handler: its own, when it draws one of that size; else,
@@ -124,6 +86,82 @@ MenuIconSet MakeGenericIcons() {
 }
 
 } // namespace
+
+// The icon is drawn over black and over white: whatever its image holds (alpha or a
+// mask, of any size), the colour over black is the premultiplied colour, and how much white
+// still shows through is what it leaves uncovered.
+std::vector<std::uint32_t> IconPixels(HICON icon, int side) {
+    void* bits = nullptr;
+    const win32::CBitmap canvas = PixelBitmap(side, bits);
+    const win32::CMemoryDC dc(::CreateCompatibleDC(nullptr));
+    if (!canvas || !dc || icon == nullptr) {
+        return {};
+    }
+    const std::size_t count = static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
+    auto* drawn = static_cast<std::uint32_t*>(bits);
+    std::vector<std::uint32_t> overBlack(count);
+    const HGDIOBJ old = ::SelectObject(dc.Get(), canvas.Get());
+    for (const std::uint32_t background : {0x00000000u, 0x00FFFFFFu}) {
+        std::fill(drawn, drawn + count, background);
+        ::DrawIconEx(dc.Get(), 0, 0, icon, side, side, 0, nullptr, DI_NORMAL);
+        ::GdiFlush();
+        if (background == 0) {
+            std::copy(drawn, drawn + count, overBlack.begin());
+        }
+    }
+    ::SelectObject(dc.Get(), old);
+    std::vector<std::uint32_t> pixels(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        int alpha = 255;
+        for (const int shift : {0, 8, 16}) {
+            const int black = static_cast<int>((overBlack[i] >> shift) & 0xFF);
+            const int white = static_cast<int>((drawn[i] >> shift) & 0xFF);
+            alpha = std::min(alpha, std::max(0, 255 - (white - black)));
+        }
+        std::uint32_t pixel = static_cast<std::uint32_t>(alpha) << 24;
+        for (const int shift : {0, 8, 16}) {
+            const std::uint32_t black = (overBlack[i] >> shift) & 0xFF;
+            pixel |= std::min(black, static_cast<std::uint32_t>(alpha)) << shift;
+        }
+        pixels[i] = pixel;
+    }
+    return pixels;
+}
+
+win32::CIcon IconFromPixels(const std::vector<std::uint32_t>& pixels, int side) {
+    if (side <= 0 || pixels.size() != static_cast<std::size_t>(side) * side) {
+        return {};
+    }
+    void* bits = nullptr;
+    const win32::CBitmap color = PixelBitmap(side, bits);
+    if (!color) {
+        return {};
+    }
+    // An icon's colours are not premultiplied: its alpha is applied as it is drawn. The mask's
+    // rows are whole 16-bit words; a set bit is a pixel the icon leaves uncovered.
+    auto* straight = static_cast<std::uint32_t*>(bits);
+    const int stride = (side + 15) / 16 * 2;
+    std::vector<BYTE> maskBits(static_cast<std::size_t>(stride) * side);
+    for (int y = 0, i = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x, ++i) {
+            const std::uint32_t pixel = pixels[i], alpha = pixel >> 24;
+            std::uint32_t out = alpha << 24;
+            for (const int shift : {0, 8, 16}) {
+                const std::uint32_t value = (pixel >> shift) & 0xFF;
+                out |= (alpha == 0 ? 0 : std::min(255u, (value * 255 + alpha / 2) / alpha))
+                       << shift;
+            }
+            straight[i] = out;
+            if (alpha == 0) {
+                maskBits[static_cast<std::size_t>(y * stride + x / 8)] |=
+                    static_cast<BYTE>(0x80 >> (x % 8));
+            }
+        }
+    }
+    const win32::CBitmap mask(::CreateBitmap(side, side, 1, 1, maskBits.data()));
+    ICONINFO icon = {TRUE, 0, 0, mask.Get(), color.Get()};
+    return win32::CIcon(mask ? ::CreateIconIndirect(&icon) : nullptr);
+}
 
 const MenuIconSet& GenericIcons() {
     // Never destroyed: a thread still extracting when the process ends may be copying it.

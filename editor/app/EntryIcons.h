@@ -4,9 +4,11 @@
 #pragma once
 
 #include "MenuIcons.h"
+#include "Owners.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +23,13 @@ constexpr DWORD kIconTimeLimitMs = 2000;
 MenuIconSet ExtractEntryIcons(const std::string& path);
 // The generic document icon at every size, made once and kept for the life of the process.
 const MenuIconSet& GenericIcons();
+
+// An icon's pixels at side x side as "menu.icons" holds them (alpha premultiplied, top row
+// first); empty when they cannot be drawn.
+std::vector<std::uint32_t> IconPixels(HICON icon, int side);
+// Those pixels as an icon again, for the controls that take icons; null when they are not
+// side x side.
+win32::CIcon IconFromPixels(const std::vector<std::uint32_t>& pixels, int side);
 
 class CEntryIcons {
 public:

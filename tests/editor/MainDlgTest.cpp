@@ -16,6 +16,7 @@
 #include <oleacc.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -102,6 +103,36 @@ bool IconHasImageOfSize(int size) {
         }
     }
     return false;
+}
+
+// The pixels of the picture a row of the list shows, at the size of the list's pictures.
+std::vector<std::uint32_t> RowIconPixels(HWND list, int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL);
+    int cx = 0, cy = 0;
+    if (!ListView_GetItem(list, &item) || !::ImageList_GetIconSize(images, &cx, &cy)) {
+        return {};
+    }
+    const win32::CIcon icon(::ImageList_GetIcon(images, item.iImage, ILD_NORMAL));
+    return IconPixels(icon.Get(), cx);
+}
+
+// Whether a picture shows an icon's pixels: the same size, each channel within the rounding of
+// the round trip through a control.
+bool ShowsIcon(const std::vector<std::uint32_t>& shown, const std::vector<std::uint32_t>& icon) {
+    return shown.size() == icon.size() &&
+           std::equal(shown.begin(), shown.end(), icon.begin(),
+                      [](std::uint32_t a, std::uint32_t b) {
+                          for (const int shift : {0, 8, 16, 24}) {
+                              if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                           static_cast<int>((b >> shift) & 0xFF)) > 2) {
+                                  return false;
+                              }
+                          }
+                          return true;
+                      });
 }
 
 } // namespace
@@ -217,6 +248,58 @@ TEST_F(MainDlgTest, LaidOutForItsDpiAndAgainWhenTheDpiChanges) {
     ::SendMessageA(hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(QuitPosted());
     EXPECT_EQ(g_appConfig.Col0Width, 200);
+}
+
+TEST_F(MainDlgTest, RowsShowTheirTargetsIconsAsTheyArriveAtEachDpi) {
+    // A network path that answers only when the test lets it: its row shows the generic icon
+    // meanwhile, and the window goes on answering.
+    const CImportPatch patch(&__imp_SHParseDisplayName, reinterpret_cast<void*>(&StuckParse));
+    const std::string program = testing_support::BinFolder() + "\\Menu.exe";
+    const std::string gone = dir.File("gone.txt");
+    OpenMainDialog({MakeMenuItem("program", program), MakeMenuItem("gone", gone),
+                    MakeMenuItem("stuck", kStuckPath)});
+    const HWND list = dlg->m_listItems.m_hWnd;
+    const auto ready = [&](const std::string& path) {
+        Pump();
+        return EntryIcons().Ready(path) != nullptr;
+    };
+    // Each row shows its target's icon once that is ready, the generic one until then.
+    const auto expectRowIcons = [&](UINT dpi) {
+        const int k =
+            MenuIconSizeIndex(static_cast<std::uint32_t>(win32::MetricForDpi(SM_CXSMICON, dpi)));
+        for (int row = 0; row < RowCount(); ++row) {
+            const std::string path = dlg->m_listItems.GetItemText(row, 1);
+            const MenuIconSet* icons = EntryIcons().Ready(path);
+            EXPECT_TRUE(ShowsIcon(RowIconPixels(list, row),
+                                  (icons != nullptr ? *icons : GenericIcons()).Pixels[k]))
+                << path << " at " << dpi;
+        }
+    };
+    ASSERT_TRUE(ui::WaitUntil([&] { return ready(program) && ready(gone); }));
+    EXPECT_NE(EntryIcons().Ready(program)->Pixels[0], GenericIcons().Pixels[0]) << "its own";
+    EXPECT_EQ(EntryIcons().Ready(kStuckPath), nullptr);
+    const UINT dpi = dlg->GetDpi();
+    expectRowIcons(dpi);
+
+    // A row added later; a row moved keeps its icon; twice the DPI makes them all afresh.
+    const std::string help = testing_support::BinFolder() + "\\Menu.chm";
+    EXPECT_EQ(Drop({win32::ToWide(help)}), "");
+    ASSERT_TRUE(ui::WaitUntil([&] { return ready(help); }));
+    dlg->MoveRow(0, 3);
+    ExpectRelaidOutForDpi(dlg->m_hWnd, dpi, dpi * 2);
+    expectRowIcons(dpi * 2);
+
+    // When the network answers, the list is drawn again with what came.
+    ::UpdateWindow(list);
+    s_answer = true;
+    EXPECT_TRUE(ui::WaitUntil([&] {
+        MSG msg; // the editor's own messages, and no paint
+        while (::PeekMessageA(&msg, dlg->m_hWnd, WM_APP, 0xBFFF, PM_REMOVE)) {
+            ::DispatchMessageA(&msg);
+        }
+        return ::GetUpdateRect(list, nullptr, FALSE) != FALSE;
+    }));
+    expectRowIcons(dpi * 2);
 }
 
 TEST_F(MainDlgTest, TabReachesEveryControlInReadingOrderUnderItsAccessibleName) {
