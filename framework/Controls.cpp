@@ -10,10 +10,11 @@ int CListCtrl::InsertColumn(int index, const char* heading, int format, int widt
                                         reinterpret_cast<LPARAM>(&column)));
 }
 
-int CListCtrl::InsertItem(int index, const std::string& text) const {
+int CListCtrl::InsertItem(int index, const std::string& text, int image) const {
     LVITEMA item = {};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = index;
+    item.iImage = image;
     item.pszText = const_cast<char*>(text.c_str());
     return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }

@@ -28,7 +28,9 @@ public:
         return static_cast<BOOL>(
             SendMessage(LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0)));
     }
-    int InsertItem(int index, const std::string& text) const;
+    // image: the row's picture in the small image list, or I_IMAGECALLBACK to have the parent
+    // asked for it (LVN_GETDISPINFO) whenever the row is drawn.
+    int InsertItem(int index, const std::string& text, int image = 0) const;
     BOOL SetItemText(int index, int subItem, const std::string& text) const;
     std::string GetItemText(int index, int subItem) const;
     BOOL DeleteItem(int index) const {

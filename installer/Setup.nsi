@@ -384,8 +384,8 @@ Section "Install"
     Call WriteUninstallEntry
     Call Win11PackageRemove
     Call MoveAsideLoadedHandler
-    ; The editor's Config.xml, Config.xml.bak and menu.dat are not part of the package, so an
-    ; upgrade leaves them as they are.
+    ; The editor's Config.xml, Config.xml.bak, menu.dat and menu.icons are not part of the
+    ; package, so an upgrade leaves them as they are.
     !insertmacro InstallDeliverables
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
@@ -524,6 +524,8 @@ Section "Uninstall"
         !insertmacro RemoveInstalledFile "$INSTDIR\Config.xml.bak"
         !insertmacro RemoveInstalledFile "$INSTDIR\Config.xml.new"
         !insertmacro RemoveInstalledFile "$INSTDIR\menu.dat"
+        !insertmacro RemoveInstalledFile "$INSTDIR\menu.icons"
+        !insertmacro RemoveInstalledFile "$INSTDIR\menu.icons.new"
         Delete "${SHORTCUT}"
         DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ${Else}

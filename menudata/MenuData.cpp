@@ -1,14 +1,8 @@
-// The file side of menu.dat: the editor's writer and the extension's reader.
+// The editor's side of menu.dat: writing the file.
 #include "MenuData.h"
 #include "Owners.h"
 
-#include <cstring>
-
 namespace {
-
-bool PathFits(const char* path) {
-    return path != nullptr && std::strlen(path) <= menudata::kMaxPath;
-}
 
 bool WriteAll(HANDLE file, const void* data, DWORD size) {
     DWORD written = 0;
@@ -18,7 +12,7 @@ bool WriteAll(HANDLE file, const void* data, DWORD size) {
 } // namespace
 
 bool WriteMenuData(const char* path, const MenuItemList& items) {
-    if (!PathFits(path)) {
+    if (!menudata::PathFits(path)) {
         ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
@@ -60,30 +54,4 @@ bool WriteMenuData(const char* path, const MenuItemList& items) {
         return false;
     }
     return true;
-}
-
-int ReadMenuData(const char* path, MenuItemList& items) {
-    items.clear();
-    items.shrink_to_fit();
-    if (!PathFits(path)) {
-        return -1;
-    }
-
-    // Share writing too, so the editor can rewrite the file while a menu is being built.
-    win32::CHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        return -1;
-    }
-
-    // One read takes the header and everything a four-digit header can describe; a file read
-    // is short only at its end.
-    static_assert(menudata::kMaxRecords * sizeof(MenuItem) <= 9999, "header holds 4 digits");
-    char raw[4 + 9999];
-    DWORD got = 0;
-    if (!::ReadFile(file.Get(), raw, sizeof raw, &got, nullptr)) {
-        got = 0;
-    }
-    ParseMenuData(raw, got, items);
-    return 1;
 }

@@ -3,6 +3,7 @@
 
 #include "MenuItem.h"
 
+#include <cstring>
 #include <string>
 
 namespace menudata {
@@ -10,6 +11,10 @@ namespace menudata {
 constexpr int kMaxRecords = 26;
 // Paths are handled in 256-byte buffers.
 constexpr std::size_t kMaxPath = 255;
+// Whether a path is given and fits those buffers.
+inline bool PathFits(const char* path) {
+    return path != nullptr && std::strlen(path) <= kMaxPath;
+}
 } // namespace menudata
 
 // The file image of the list: the header, then the records. A list of more than 26 records

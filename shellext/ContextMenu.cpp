@@ -99,10 +99,26 @@ STDMETHODIMP QarvoContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT idC
     if (count == 0 && !m_items.empty()) {
         return S_OK;
     }
+    // Every menu of this list at this size shows the same bitmaps. A handler's menus share one
+    // set: rather than let go of bitmaps an earlier menu of it may still show, a later menu
+    // that needs another set (another DPI, a list read again) is plain.
+    CIconSet* icons = AcquireMenuIcons(m_items);
+    if (m_pIcons == nullptr) {
+        m_pIcons = icons;
+    } else {
+        ReleaseMenuIcons(icons);
+        icons = icons == m_pIcons ? icons : nullptr;
+    }
     win32::CMenu popup(::CreatePopupMenu());
     for (UINT i = 0; i < count; ++i) {
         const CItemText title(m_items[i].MenuTitle);
-        ::InsertMenuA(popup.Get(), i, MF_BYPOSITION | MF_STRING, idCmdFirst + i, title.Text());
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_STRING | (icons != nullptr ? MIIM_BITMAP : 0);
+        item.wID = idCmdFirst + i;
+        item.dwTypeData = const_cast<char*>(title.Text());
+        item.hbmpItem = icons != nullptr ? MenuIconBitmap(icons, i) : nullptr;
+        ::InsertMenuItemA(popup.Get(), i, TRUE, &item);
     }
     if (::InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP,
                       reinterpret_cast<UINT_PTR>(popup.Get()), kSubmenuText)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ComPlumbing.h"
+#include "IconCache.h"
 #include "MenuItem.h"
 
 #include <windows.h>
@@ -29,7 +30,7 @@ public:
 
 protected:
     QarvoContextMenu() = default;
-    virtual ~QarvoContextMenu() = default;
+    virtual ~QarvoContextMenu() { ReleaseMenuIcons(m_pIcons); }
 
 private:
     friend class CRefCounted<QarvoContextMenu>;
@@ -38,4 +39,7 @@ private:
     HRESULT LoadItems();
 
     MenuItemList m_items;
+    // The icons this handler's menus show, held while it lives: the shell keeps the handler
+    // as long as its menu.
+    CIconSet* m_pIcons = nullptr;
 };

@@ -1,7 +1,10 @@
 #include "ExplorerCommand.h"
 #include "MenuEntries.h"
+#include "Module.h"
 
 #include "QarvoIdentity.h"
+
+#include <shlwapi.h>
 
 #include <cstring>
 
@@ -118,11 +121,46 @@ STDMETHODIMP QarvoExplorerCommand::GetTitle(IShellItemArray*, LPWSTR* name) {
     return ShellString(m_entry.MenuTitle, sizeof m_entry.MenuTitle, name);
 }
 
+// An icon resource ("file,index") the shell draws itself. The root shows the product's icon, the
+// editor's beside this library. An entry on a local fixed drive shows its type's icon, or its own
+// where its type says so ("%1": programs); one on a network or removable drive (which the menu
+// must never wait for), or of no known type, the generic document icon.
 STDMETHODIMP QarvoExplorerCommand::GetIcon(IShellItemArray*, LPWSTR* icon) {
-    if (icon != nullptr) {
-        *icon = nullptr;
+    if (icon == nullptr) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *icon = nullptr;
+    char file[sizeof m_entry.FilePath + 1] = {};
+    char location[sizeof file + 16];
+    if (m_bRoot) {
+        char editor[256];
+        if (!ModuleFilePath("Menu.exe", editor)) {
+            return E_FAIL;
+        }
+        ::wsprintfA(location, "%s,0", editor);
+        return ::SHStrDupA(location, icon);
+    }
+    std::memcpy(file, m_entry.FilePath, sizeof m_entry.FilePath);
+    const char root[] = {file[0], ':', '\\', '\0'};
+    const UINT drive = file[1] == ':' && file[2] == '\\' ? ::GetDriveTypeA(root) : DRIVE_UNKNOWN;
+    DWORD size = sizeof location;
+    if ((drive == DRIVE_FIXED || drive == DRIVE_RAMDISK) &&
+        ::AssocQueryStringA(ASSOCF_NONE, ASSOCSTR_DEFAULTICON, ::PathFindExtensionA(file), nullptr,
+                            location, &size) == S_OK) {
+        if (std::strcmp(location, "%1") == 0) {
+            ::wsprintfA(location, "%s,0", file);
+        }
+        return ::SHStrDupA(location, icon);
+    }
+    SHSTOCKICONINFO generic = {};
+    generic.cbSize = sizeof generic;
+    const HRESULT hr = ::SHGetStockIconInfo(SIID_DOCNOASSOC, SHGSI_ICONLOCATION, &generic);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    WCHAR text[MAX_PATH + 16];
+    ::wsprintfW(text, L"%s,%d", generic.szPath, generic.iIcon);
+    return ::SHStrDupW(text, icon);
 }
 
 STDMETHODIMP QarvoExplorerCommand::GetToolTip(IShellItemArray*, LPWSTR* tip) {

@@ -2,12 +2,12 @@
 #include "ComPlumbing.h"
 #include "Module.h"
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         ModuleAttach(instance);
         ::DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
-        ModuleDetach();
+        ModuleDetach(reserved != nullptr);
     }
     return TRUE;
 }

@@ -32,7 +32,8 @@ DWORD SystemBuild() {
 
 HRESULT LoadMenuEntries(MenuItemList& items) {
     char dataPath[256];
-    if (!MenuDataPath(dataPath) || ReadMenuData(dataPath, items) <= 0 || items.empty()) {
+    if (!ModuleFilePath("menu.dat", dataPath) || ReadMenuData(dataPath, items) <= 0 ||
+        items.empty()) {
         return E_INVALIDARG;
     }
     return S_OK;

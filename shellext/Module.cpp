@@ -2,6 +2,7 @@
 #include "ClassFactory.h"
 #include "ContextMenu.h"
 #include "ExplorerCommand.h"
+#include "IconCache.h"
 
 #include "QarvoIdentity.h"
 
@@ -61,7 +62,7 @@ LONG ModuleLockCount() {
     return ::InterlockedCompareExchange(&s_nLockCount, 0, 0);
 }
 
-bool MenuDataPath(char (&path)[256]) {
+bool ModuleFilePath(const char* name, char (&path)[256]) {
     char modulePath[256] = {};
     const DWORD len = ::GetModuleFileNameA(s_hModule, modulePath, sizeof modulePath);
     if (len == 0 || len >= sizeof modulePath) {
@@ -72,12 +73,13 @@ bool MenuDataPath(char (&path)[256]) {
     if (len > 4 && lastSlash != nullptr) {
         folderLen = static_cast<std::size_t>(lastSlash - modulePath);
     }
-    constexpr char kFileName[] = "\\menu.dat";
-    if (folderLen + sizeof kFileName > sizeof path) {
+    const std::size_t nameSize = std::strlen(name) + 1;
+    if (folderLen + 1 + nameSize > sizeof path) {
         return false;
     }
     std::memcpy(path, modulePath, folderLen);
-    std::memcpy(path + folderLen, kFileName, sizeof kFileName);
+    path[folderLen] = '\\';
+    std::memcpy(path + folderLen + 1, name, nameSize);
     return true;
 }
 
@@ -89,9 +91,11 @@ HRESULT LastErrorResult() {
 void ModuleAttach(HMODULE module) {
     s_hModule = module;
     ::InitializeCriticalSection(&s_csObjectTable);
+    IconCacheAttach();
 }
 
-void ModuleDetach() {
+void ModuleDetach(bool processEnding) {
+    IconCacheDetach(processEnding);
     for (ClassEntry& entry : s_classes) {
         if (IClassFactory* factory = entry.factory.exchange(nullptr)) {
             factory->Release();

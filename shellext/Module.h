@@ -12,16 +12,17 @@ void ModuleLock();
 void ModuleUnlock();
 LONG ModuleLockCount();
 
-// The path of "menu.dat" in this library's folder. False when the library's path or the data
-// file's path does not fit its 256-byte buffer.
-bool MenuDataPath(char (&path)[256]);
+// The path of the file name ("menu.dat", say) in this library's folder. False when the library's
+// path or the file's path does not fit its 256-byte buffer.
+bool ModuleFilePath(const char* name, char (&path)[256]);
 
 // The calling thread's last error as an HRESULT; E_FAIL when a failing call left none.
 HRESULT LastErrorResult();
 
-// Called from DllMain.
+// Called from DllMain; processEnding when the process is ending rather than this library
+// being unloaded: then nothing needs freeing.
 void ModuleAttach(HMODULE module);
-void ModuleDetach();
+void ModuleDetach(bool processEnding);
 
 // The class factory of a class in the class table, created once and cached; answers riid.
 // CLASS_E_CLASSNOTAVAILABLE for a class not in the table.

@@ -50,7 +50,7 @@ HRESULT CheckUsableModulePath() {
         return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
     }
     char dataPath[256];
-    if (!MenuDataPath(dataPath)) {
+    if (!ModuleFilePath("menu.dat", dataPath)) {
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     }
     return S_OK;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <oleauto.h>
 #include <shellapi.h>
 
@@ -115,6 +116,16 @@ struct IconTraits {
 };
 using CIcon = CUnique<IconTraits>;
 
+// An image list of ImageList_Create; a control given it keeps it only with the style that shares
+// its image lists (LVS_SHAREIMAGELISTS).
+struct ImageListTraits {
+    using Handle = HIMAGELIST;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::ImageList_Destroy(h); }
+};
+using CImageList = CUnique<ImageListTraits>;
+
 // A memory device context.
 struct MemoryDcTraits {
     using Handle = HDC;
@@ -151,6 +162,15 @@ struct WindowTraits {
     static void Close(Handle h) { ::DestroyWindow(h); }
 };
 using CWindow = CUnique<WindowTraits>;
+
+// Memory of COM's task allocator (an item id list from the shell, say).
+struct CoTaskMemTraits {
+    using Handle = void*;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::CoTaskMemFree(h); }
+};
+using CCoTaskMem = CUnique<CoTaskMemTraits>;
 
 // Files dropped on a window (WM_DROPFILES): released once read.
 struct DropTraits {

@@ -2,8 +2,10 @@
 #include "AppConfig.h"
 #include "AnsiText.h"
 #include "AppFolder.h"
+#include "EntryIcons.h"
 #include "MainDlg.h"
 #include "MenuData.h"
+#include "MenuIconsFile.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
 
@@ -22,6 +24,7 @@ constexpr char kDialogClass[] = QARVO_WINDOW_CLASS;
 constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
 constexpr char kConfigName[] = "Config.xml";
 constexpr char kMenuDataName[] = "menu.dat";
+constexpr const char* kMenuIconsName = menuicons::kFileName;
 // The longest path the system hands out.
 constexpr std::size_t kMaxLongPath = 32767;
 // How long a second editor waits for the running one's window, which follows the mutex.
@@ -281,9 +284,25 @@ void CMenuApp::SaveFiles(std::vector<std::string>& reports) {
         return;
     }
     const bool authoritative = g_bListModified || m_bListIsAuthoritative;
-    if (authoritative && (g_bListModified || !MenuDataMatches(dataPath, menu)) &&
-        !WriteMenuData(dataPath.c_str(), menu)) {
+    if (!authoritative) {
+        return;
+    }
+    const bool writeMenu = g_bListModified || !MenuDataMatches(dataPath, menu);
+    // The icons go first, and by the same rule, also repaired when missing or made for another
+    // list: a menu built from the new "menu.dat" then finds icons made for it.
+    std::string iconsPath;
+    HRESULT iconsError = S_OK;
+    if (AppFilePath(kMenuIconsName, iconsPath) && (writeMenu || !MenuIconsMatch(iconsPath, menu))) {
+        iconsError = WriteMenuIcons(iconsPath, menu, EntryIcons().Collect(menu));
+    }
+    const bool menuWritten = !writeMenu || WriteMenuData(dataPath.c_str(), menu);
+    if (!menuWritten) {
         reports.push_back(SaveFailure(dataPath, ::GetLastError()));
+    } else if (FAILED(iconsError)) {
+        // Said only when the menu itself was saved: without it the icons are nothing to tell.
+        reports.push_back("The icons of the entries could not be saved to\n" + iconsPath +
+                          "\n\nThe context menu shows the entries without icons.\n\n" +
+                          SystemMessage(HRESULT_CODE(iconsError)));
     }
 }
 

@@ -1,6 +1,6 @@
 #include "AppConfig.h"
-#include "Owners.h"
 #include "QarvoIdentity.h"
+#include "SafeFile.h"
 #include "XmlDom.h"
 #include "XmlFile.h"
 
@@ -177,53 +177,16 @@ bool SameConfig(const AppConfig& a, const AppConfig& b) {
     return true;
 }
 
-HRESULT LastError() {
-    const DWORD error = ::GetLastError();
-    return HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
-}
-
-// Writes bytes as a new file and makes sure they reached the disk.
-HRESULT WriteNewFile(const std::string& path, const std::string& bytes) {
-    win32::CHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        return LastError();
-    }
-    DWORD written = 0;
-    if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) ||
-        written != bytes.size()) {
-        return LastError();
-    }
-    if (!::FlushFileBuffers(file.Get())) {
-        return LastError();
-    }
-    return S_OK;
-}
-
-// The document is written beside the old one, read back, and only then put in its place in
-// one step: a crash or a full disk at any moment leaves either the old or the new file whole.
+// The document is checked by reading it back with the same DOM that will load it next time.
 HRESULT ReplaceWithVerifiedCopy(const std::string& path, const std::string& bytes,
                                 const AppConfig& expected) {
-    const std::string temp = path + ".new";
-    HRESULT hr = WriteNewFile(temp, bytes);
-    if (SUCCEEDED(hr)) {
-        AppConfig written;
+    return ReplaceFileSafely(path, bytes, [&expected](const std::string& written) {
+        AppConfig read;
         ConfigLoadNotes notes;
         const xmldom::Document check = xmldom::Document::Create();
-        if (!check.Load(temp) || ReadDocument(check, written, notes) != 1 ||
-            !SameConfig(written, expected)) {
-            hr = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
-        }
-    }
-    if (SUCCEEDED(hr) && !::MoveFileExA(temp.c_str(), path.c_str(),
-                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        hr = LastError();
-    }
-    if (FAILED(hr)) {
-        ::DeleteFileA(temp.c_str());
-    }
-    return hr;
+        return check.Load(written) && ReadDocument(check, read, notes) == 1 &&
+               SameConfig(read, expected);
+    });
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "Display.h"
 #include "MenuApp.h"
 #include "DlgMsgbx.h"
+#include "EntryIcons.h"
 #include "FileDialog.h"
 #include "MenuData.h"
 #include "WinApp.h"
@@ -26,6 +27,12 @@ constexpr char kAppTitle[] = QARVO_EDITOR_TITLE;
 // Posted to say why a renamed title was refused, once the list's label editor is gone: a box
 // shown while it ends would take its focus and end it a second time.
 constexpr UINT kMsgShowRefusal = WM_APP + 1;
+// Posted by the threads that extract the entries' icons, each time one target's are ready.
+constexpr UINT kMsgIconsReady = WM_APP + 2;
+// Fires once the window has been shown and painted (a timer comes after every paint): the rows'
+// icons are asked for then, so their extraction does not share the processor with the first
+// paint.
+constexpr UINT_PTR kIconsTimer = 101;
 // A report of refused files names this many, then says how many more there were.
 constexpr std::size_t kMaxReportedRefusals = 10;
 
@@ -73,6 +80,12 @@ private:
 };
 constexpr char kHelpFile[] = "Menu.chm";
 
+// The size of the rows' icons at dpi, as an index of the sizes "menu.icons" holds: the one the
+// context menu shows at that scaling.
+int RowIconSizeIndex(UINT dpi) {
+    return MenuIconSizeIndex(static_cast<std::uint32_t>(win32::MetricForDpi(SM_CXSMICON, dpi)));
+}
+
 } // namespace
 
 const MsgMap<CMainDlg> CMainDlg::s_messageMap = {
@@ -92,11 +105,13 @@ const MsgMap<CMainDlg> CMainDlg::s_messageMap = {
     OnNotify<&CMainDlg::OnItemChangingList>(IDC_LIST_ITEMS, LVN_ITEMCHANGING),
     OnNotify<&CMainDlg::OnEndLabelEditList>(IDC_LIST_ITEMS, LVN_ENDLABELEDITW),
     OnNotify<&CMainDlg::OnBeginDragList>(IDC_LIST_ITEMS, LVN_BEGINDRAG),
+    OnNotify<&CMainDlg::OnGetDispInfoList>(IDC_LIST_ITEMS, LVN_GETDISPINFOW),
     OnWmMouse<&CMainDlg::OnMouseMove>(WM_MOUSEMOVE),
     OnWmMouse<&CMainDlg::OnLButtonUp>(WM_LBUTTONUP),
     OnMessage<&CMainDlg::OnCaptureChanged>(WM_CAPTURECHANGED),
     OnWmDropFiles<&CMainDlg::OnDropFiles>(),
     OnMessage<&CMainDlg::OnShowRefusal>(kMsgShowRefusal),
+    OnMessage<&CMainDlg::OnIconsReady>(kMsgIconsReady),
 };
 
 bool GetFileNameFromPath(const std::string& path, std::string& title) {
@@ -147,6 +162,7 @@ BOOL CMainDlg::OnInitDialog() {
     }
     SetWindowText(kAppTitle);
     LoadIcons();
+    CEntryIcons::NotifyWindow(m_hWnd, kMsgIconsReady);
     // Screen readers name the list after its label, or else after its own text.
     m_listItems.SetWindowText(WindowText(GetDlgItem(IDC_LABEL_LIST)));
     FillList();
@@ -175,6 +191,7 @@ void CMainDlg::LoadIcons() {
 
 void CMainDlg::OnDpiChanged(UINT oldDpi, UINT newDpi) {
     LoadIcons();
+    MakeRowIcons();
     // The user's width of the first column stays the same in 96-DPI pixels.
     if (m_listItems.m_hWnd != nullptr) {
         const int width =
@@ -191,8 +208,68 @@ void CMainDlg::OnTimer(UINT_PTR id) {
     if (id == kShowTimer) {
         ::KillTimer(m_hWnd, kShowTimer);
         ShowWindow(SW_SHOW);
+        ::SetTimer(m_hWnd, kIconsTimer, USER_TIMER_MINIMUM, nullptr);
+    } else if (id == kIconsTimer) {
+        ::KillTimer(m_hWnd, kIconsTimer);
+        for (int row = 0; row < m_listItems.GetItemCount(); ++row) {
+            EntryIcons().Request(m_listItems.GetItemText(row, 1));
+        }
     }
     Default();
+}
+
+void CMainDlg::MakeRowIcons() {
+    if (m_listItems.m_hWnd == nullptr) {
+        return;
+    }
+    const int k = RowIconSizeIndex(GetDpi());
+    const int side = static_cast<int>(menuicons::kSizes[k]);
+    win32::CImageList images(
+        ::ImageList_Create(side, side, ILC_COLOR32, menudata::kMaxRecords + 1, 4));
+    const win32::CIcon generic = IconFromPixels(GenericIcons().Pixels[k], side);
+    if (images && ::ImageList_ReplaceIcon(images.Get(), -1, generic.Get()) != 0) {
+        images.Reset(); // plain rows rather than wrong pictures
+    }
+    m_iconImages.clear(); // the targets' icons are added at this size as their rows are drawn
+    ListView_SetImageList(m_listItems.m_hWnd, images.Get(), LVSIL_SMALL);
+    // The pictures of before are let go of only now that the list no longer shows them.
+    m_imlIcons = std::move(images);
+    ::InvalidateRect(m_listItems.m_hWnd, nullptr, TRUE);
+}
+
+int CMainDlg::RowImage(const std::string& path) {
+    const auto known = m_iconImages.find(path);
+    if (known != m_iconImages.end()) {
+        return known->second;
+    }
+    const MenuIconSet* icons = EntryIcons().Ready(path);
+    if (icons == nullptr || !m_imlIcons) {
+        return 0; // the generic icon until the target's arrives
+    }
+    const int k = RowIconSizeIndex(GetDpi());
+    const win32::CIcon icon =
+        icons != &GenericIcons()
+            ? IconFromPixels(icons->Pixels[k], static_cast<int>(menuicons::kSizes[k]))
+            : win32::CIcon();
+    const int added = icon ? ::ImageList_ReplaceIcon(m_imlIcons.Get(), -1, icon.Get()) : -1;
+    const int image = added > 0 ? added : 0;
+    m_iconImages.emplace(path, image);
+    return image;
+}
+
+LRESULT CMainDlg::OnGetDispInfoList(NMHDR* hdr) {
+    NMLVDISPINFOW* info = reinterpret_cast<NMLVDISPINFOW*>(hdr);
+    if ((info->item.mask & LVIF_IMAGE) != 0 && info->item.iSubItem == 0) {
+        info->item.iImage = RowImage(m_listItems.GetItemText(info->item.iItem, 1));
+    }
+    return 0;
+}
+
+void CMainDlg::OnIconsReady() {
+    // Each row asks for its picture again as it is drawn.
+    if (m_listItems.m_hWnd != nullptr) {
+        ::InvalidateRect(m_listItems.m_hWnd, nullptr, FALSE);
+    }
 }
 
 void CMainDlg::InitListColumns() {
@@ -203,6 +280,7 @@ void CMainDlg::InitListColumns() {
                                  LVS_EX_FULLROWSELECT);
     // A renamed title then arrives as typed, so what the code page cannot spell is told apart.
     m_listItems.SetUnicodeFormat(TRUE);
+    MakeRowIcons();
     RECT rc;
     ::GetWindowRect(m_listItems.m_hWnd, &rc);
     // Stored in pixels at 96 DPI: the same width at any scaling.
@@ -223,9 +301,8 @@ void CMainDlg::FillList() {
     {
         const CRedrawOff quiet(m_listItems);
         for (const MenuItem& item : g_appConfig.Items) {
-            const int row = m_listItems.GetItemCount();
-            m_listItems.InsertItem(row, std::string(FieldText(item.MenuTitle)));
-            m_listItems.SetItemText(row, 1, std::string(FieldText(item.FilePath)));
+            InsertRow(m_listItems.GetItemCount(), std::string(FieldText(item.MenuTitle)),
+                      std::string(FieldText(item.FilePath)));
         }
     }
     // The list lays its rows out (row height, scroll bar) when it first paints. Laid out now,
@@ -350,10 +427,14 @@ void CMainDlg::AddFiles(const std::vector<std::wstring>& paths) {
 }
 
 bool CMainDlg::AddListRow(const std::string& title, const std::string& path) {
-    const int row = m_listItems.GetItemCount();
-    m_listItems.InsertItem(row, title);
-    m_listItems.SetItemText(row, 1, path);
+    InsertRow(m_listItems.GetItemCount(), title, path);
+    EntryIcons().Request(path);
     return true;
+}
+
+void CMainDlg::InsertRow(int index, const std::string& title, const std::string& path) {
+    m_listItems.InsertItem(index, title, I_IMAGECALLBACK);
+    m_listItems.SetItemText(index, 1, path);
 }
 
 bool CMainDlg::IsDuplicateItem(const std::string& path) const {
@@ -435,8 +516,7 @@ void CMainDlg::MoveRow(int from, int to) {
     {
         const CRedrawOff quiet(m_listItems);
         m_listItems.DeleteItem(from);
-        m_listItems.InsertItem(to, title);
-        m_listItems.SetItemText(to, 1, path);
+        InsertRow(to, title, path);
     }
     // The moved row alone is selected, as after a click on it, so the keys move it on.
     m_listItems.SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -681,6 +761,7 @@ void CMainDlg::OnSize(UINT, int, int) {
 }
 
 void CMainDlg::OnDestroy() {
+    CEntryIcons::NotifyWindow(nullptr, 0);
     Default();
 }
 

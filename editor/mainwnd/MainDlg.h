@@ -5,6 +5,7 @@
 #include "Dialog.h"
 #include "Owners.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ public:
     void InitListColumns();
     void FillList();
     bool AddListRow(const std::string& title, const std::string& path);
+    // A row at index, its picture asked for whenever it is drawn: its target's icon.
+    void InsertRow(int index, const std::string& title, const std::string& path);
     // True when a row already opens this path (whatever its title).
     bool IsDuplicateItem(const std::string& path) const;
     void SaveListToItems();
@@ -49,6 +52,8 @@ public:
     LRESULT OnItemChangingList(NMHDR* hdr);
     LRESULT OnEndLabelEditList(NMHDR* hdr);
     LRESULT OnBeginDragList(NMHDR* hdr);
+    LRESULT OnGetDispInfoList(NMHDR* hdr);
+    void OnIconsReady();
     void OnMouseMove(UINT keys, POINT pt);
     void OnLButtonUp(UINT keys, POINT pt);
     void OnCaptureChanged();
@@ -77,6 +82,10 @@ private:
     void ShowMessage(const std::string& text);
     void EnableDelete(bool enable);
     void LoadIcons();
+    // The rows' pictures made afresh at the window's DPI, the generic icon first.
+    void MakeRowIcons();
+    // The picture of a path's row: its target's icon once extracted, the generic one until then.
+    int RowImage(const std::string& path);
     // The gap between rows (0 to the row count) nearest to a point of the list's client area.
     int DropIndexAt(POINT pt) const;
     void EndDrag();
@@ -87,4 +96,8 @@ private:
     std::string m_strRefusal;
     // Esc ended the title's editing.
     bool m_bLabelCancelled = false;
+    // The rows' pictures at the window's DPI, and which of them each target's row shows (those
+    // not in it show the generic one, at index 0).
+    win32::CImageList m_imlIcons;
+    std::map<std::string, int> m_iconImages;
 };

@@ -132,6 +132,32 @@ MenuItemList SampleItems(int n) {
     return items;
 }
 
+std::vector<MenuIconSet> SampleIcons(std::size_t n) {
+    std::vector<MenuIconSet> icons(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (int k = 0; k < menuicons::kSizeCount; ++k) {
+            const std::uint32_t side = menuicons::kSizes[k];
+            icons[i].Pixels[k].assign(side * side, SampleIconPixel(i, k));
+        }
+    }
+    return icons;
+}
+
+HBITMAP MenuItemBitmap(HMENU menu, UINT pos) {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    ::GetMenuItemInfoA(menu, pos, TRUE, &item);
+    return item.hbmpItem;
+}
+
+int IconSizeOfThisRun() {
+    const char* dpi = std::getenv("QARVO_TEST_DPI");
+    const int runAt = dpi != nullptr ? std::atoi(dpi) : USER_DEFAULT_SCREEN_DPI;
+    return MenuIconSizeIndex(
+        static_cast<std::uint32_t>(::MulDiv(16, runAt, USER_DEFAULT_SCREEN_DPI)));
+}
+
 bool SameEntries(const MenuItemList& a, const MenuItemList& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](const MenuItem& x, const MenuItem& y) {

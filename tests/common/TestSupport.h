@@ -1,11 +1,13 @@
 // Small helpers shared by the test programs.
 #pragma once
 
+#include "MenuIcons.h"
 #include "MenuItem.h"
 #include "Owners.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -81,6 +83,16 @@ private:
 
 // n entries "Item i" -> "C:\Files\item<i>.txt".
 MenuItemList SampleItems(int n);
+// Icons for n entries: every pixel of entry i at size k is SampleIconPixel(i, k), opaque.
+std::vector<MenuIconSet> SampleIcons(std::size_t n);
+constexpr std::uint32_t SampleIconPixel(std::size_t entry, int sizeIndex) {
+    return 0xFF000000u | static_cast<std::uint32_t>(entry) << 8 | menuicons::kSizes[sizeIndex];
+}
+// The bitmap that item pos of a menu shows; null for none.
+HBITMAP MenuItemBitmap(HMENU menu, UINT pos);
+// Which of the icon file's sizes is the small icon at the DPI this run was started at
+// (QARVO_TEST_DPI, or 96).
+int IconSizeOfThisRun();
 // Same titles and paths, entry for entry (the bytes after each text's NUL play no part).
 bool SameEntries(const MenuItemList& a, const MenuItemList& b);
 

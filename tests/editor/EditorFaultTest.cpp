@@ -40,14 +40,6 @@ class EditorFaultTest : public ::testing::Test {
 protected:
     const win32::CComScope m_com;
 
-    // Writes a configuration with the editor's own code, as a previous run would have.
-    static void SaveList(const std::string& folder, const MenuItemList& items, int col0Width) {
-        g_appConfig = AppConfig{};
-        g_appConfig.Items = items;
-        g_appConfig.Col0Width = col0Width;
-        ASSERT_TRUE(SetAppFolder(folder));
-        ASSERT_TRUE(SaveConfig("Config.xml"));
-    }
     // Loads the configuration with the editor's own code; its result.
     static int LoadList(const std::string& folder) {
         g_appConfig = AppConfig{};
@@ -98,7 +90,7 @@ TEST_F(EditorFaultTest, KilledAtAnyMomentOfItsExitTheListSurvives) {
     ASSERT_TRUE(InstallEditor(dir.Path()));
     const std::string program = dir.File("Menu.exe");
     const MenuItemList list = SampleItems(26);
-    SaveList(dir.Path(), list, 150);
+    ASSERT_TRUE(SaveListAsEditor(dir.Path(), list));
 
     std::mt19937 random(2026);
     int width = 150, killedWhileRunning = 0, newFiles = 0;
@@ -161,7 +153,7 @@ TEST_F(EditorFaultTest, FullDriveLosesNothingAndSaysSo) {
     testing_support::RemoveTree(folder);
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(InstallEditor(folder));
-    SaveList(folder, SampleItems(2), 150);
+    ASSERT_TRUE(SaveListAsEditor(folder, SampleItems(2)));
     const std::string saved = ReadFileBytes(folder + "\\Config.xml");
     ASSERT_TRUE(FillDrive(folder));
 

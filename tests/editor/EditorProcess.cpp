@@ -1,5 +1,6 @@
 #include "EditorProcess.h"
 #include "AnsiText.h"
+#include "AppConfig.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
 #include "TestSupport.h"
@@ -68,6 +69,14 @@ bool AddThroughFileDialog(HWND mainWindow, const std::string& folder,
     return fileDialog != nullptr && ui::ChooseFiles(fileDialog, win32::ToWide(folder), wide) &&
            ui::WaitUntil(
                [&] { return RowCount(mainWindow) == before + static_cast<int>(names.size()); });
+}
+
+bool SaveListAsEditor(const std::string& folder, const MenuItemList& items, int col0Width) {
+    const win32::CComScope com; // for the XML DOM
+    g_appConfig = AppConfig{};
+    g_appConfig.Items = items;
+    g_appConfig.Col0Width = col0Width;
+    return SetAppFolder(folder) && SaveConfig("Config.xml");
 }
 
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary) {

@@ -1,6 +1,7 @@
 // Menu.exe started as a process from an application folder and driven from outside.
 #pragma once
 
+#include "MenuItem.h"
 #include "Owners.h"
 #include "UiDriver.h"
 
@@ -21,6 +22,9 @@ bool AddThroughFileDialog(HWND mainWindow, const std::string& path);
 // Adds the named files of folder, chosen all at once: true once their rows are there.
 bool AddThroughFileDialog(HWND mainWindow, const std::string& folder,
                           const std::vector<std::string>& names);
+// Writes a configuration of these entries into folder with the editor's own code, as a previous
+// run would have.
+bool SaveListAsEditor(const std::string& folder, const MenuItemList& items, int col0Width = 150);
 // Copies Menu.exe and the Skin.dll it needs (the build's own unless another is named) into
 // folder, as installed.
 bool InstallEditor(const std::string& folder, const std::string& skinLibrary = "");

@@ -2,19 +2,27 @@
 #include "AnsiText.h"
 #include "QarvoIdentity.h"
 #include "EditorProcess.h"
+#include "ImportPatch.h"
 #include "MenuData.h"
+#include "MenuIcons.h"
 #include "ShellHost.h"
 #include "TestSupport.h"
+#include "TorlinModule.h"
 
 #include "MenuResource.h"
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <wrl/client.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
+using Microsoft::WRL::ComPtr;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
@@ -33,6 +41,69 @@ FILETIME LastWriteTime(const std::string& path) {
     return data.ftLastWriteTime;
 }
 
+// A file type that every Windows registers and a fresh Wine prefix may lack, registered where
+// it is missing (the suite holds the registry) and left, as Windows has it.
+void AssociateAsWindowsDoes(const char* extension, const char* type) {
+    win32::CKey key;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, extension, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          key.Receive(), nullptr) == ERROR_SUCCESS) {
+        char value[64] = {};
+        DWORD size = sizeof value;
+        if (::RegQueryValueExA(key.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                               &size) != ERROR_SUCCESS) {
+            ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(type),
+                             static_cast<DWORD>(std::strlen(type) + 1));
+        }
+    }
+}
+
+// Every name Torlin.dll gives the system while it builds a menu: files it opens, drives it asks
+// about, libraries it loads.
+std::vector<std::string> s_named;
+HANDLE WINAPI NamingCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                DWORD disposition, DWORD flags, HANDLE templateFile) {
+    s_named.push_back(name);
+    return ::CreateFileA(name, access, share, sa, disposition, flags, templateFile);
+}
+UINT WINAPI NamingGetDriveTypeA(LPCSTR root) {
+    s_named.push_back(root != nullptr ? root : "");
+    return ::GetDriveTypeA(root);
+}
+HMODULE WINAPI NamingLoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) {
+    s_named.push_back(name);
+    return ::LoadLibraryExA(name, file, flags);
+}
+
+// An icon as it looks over white: premultiplied pixels as a menu blends them, and an icon as the
+// system draws it.
+std::vector<std::uint32_t> OverWhite(const std::uint32_t* pixels, std::size_t count) {
+    std::vector<std::uint32_t> seen(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t uncovered = 255 - (pixels[i] >> 24);
+        seen[i] = (pixels[i] & 0xFFFFFF) + uncovered * 0x010101;
+    }
+    return seen;
+}
+std::vector<std::uint32_t> OverWhite(HICON icon, int side) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const win32::CBitmap canvas(
+        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const win32::CMemoryDC dc(::CreateCompatibleDC(nullptr));
+    const HGDIOBJ old = ::SelectObject(dc.Get(), canvas.Get());
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    std::fill(pixels, pixels + side * side, 0xFFFFFFu);
+    ::DrawIconEx(dc.Get(), 0, 0, icon, side, side, 0, nullptr, DI_NORMAL);
+    ::GdiFlush();
+    ::SelectObject(dc.Get(), old);
+    std::vector<std::uint32_t> seen(pixels, pixels + side * side);
+    for (std::uint32_t& pixel : seen) {
+        pixel &= 0xFFFFFF;
+    }
+    return seen;
+}
+
 class EditorProcessTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(InstallEditor(dir.Path())); }
@@ -46,7 +117,7 @@ protected:
 
 TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero) {
     const char* ways[] = {"WM_CLOSE", "Exit button", "system menu Close", "Alt+F4"};
-    FILETIME firstWrite = {};
+    FILETIME firstWrite[2] = {};
     for (int way = 0; way < 4; ++way) {
         SCOPED_TRACE(ways[way]);
         ASSERT_TRUE(WriteFileBytes(dir.File("Config.xml"), kSeededConfig));
@@ -75,14 +146,17 @@ TEST_F(EditorProcessTest, EveryWayOfClosingSavesTheConfigurationAndExitsWithZero
             << Config();
         EXPECT_NE(Config().find("MenuTitle=\"b.exe\""), std::string::npos);
         EXPECT_NE(Config().find("<Col0Width>140</Col0Width>"), std::string::npos);
-        // The menu lacked the list, so the first exit wrote it; later exits found it right
-        // and left it alone.
+        // The menu and its icons lacked the list, so the first exit wrote them; later exits
+        // found them right and left them alone.
         EXPECT_EQ(ReadFileBytes(dir.File("menu.dat")).size(), 4u + 2 * 384);
-        const FILETIME written = LastWriteTime(dir.File("menu.dat"));
+        const FILETIME written[] = {LastWriteTime(dir.File("menu.dat")),
+                                    LastWriteTime(dir.File("menu.icons"))};
         if (way == 0) {
-            firstWrite = written;
+            std::copy(std::begin(written), std::end(written), std::begin(firstWrite));
         }
-        EXPECT_EQ(::CompareFileTime(&written, &firstWrite), 0);
+        EXPECT_EQ(::CompareFileTime(&written[0], &firstWrite[0]), 0);
+        EXPECT_EQ(::CompareFileTime(&written[1], &firstWrite[1]), 0);
+        EXPECT_NE(written[1].dwLowDateTime | written[1].dwHighDateTime, 0u) << "no menu.icons";
     }
 }
 
@@ -316,24 +390,36 @@ TEST_F(EditorProcessTest, AFolderItCannotKeepItsFilesInIsSaidAtStartAndNothingGo
 }
 
 TEST_F(EditorProcessTest, FailedSavesAtExitAreReported) {
-    // Both files are folders: neither can be written.
-    ASSERT_TRUE(::CreateDirectoryA(dir.File("Config.xml").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryA(dir.File("menu.dat").c_str(), nullptr));
-    EditorProcess editor(dir.Path());
-    HWND main = editor.WaitForMainWindow();
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(AddThroughFileDialog(main, dir.File("notes.txt")));
-    ::PostMessageA(main, WM_CLOSE, 0, 0);
+    // Files that are folders cannot be written. Icons that could not be saved are told of only
+    // when the menu itself was.
+    const struct {
+        std::vector<const char*> folders, reports;
+    } cases[] = {{{"Config.xml", "menu.icons", "menu.dat"}, {"Config.xml", "menu.dat"}},
+                 {{"menu.icons"}, {"menu.icons"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folders.size());
+        for (const char* folder : c.folders) {
+            ASSERT_TRUE(::CreateDirectoryA(dir.File(folder).c_str(), nullptr));
+        }
+        EditorProcess editor(dir.Path());
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(AddThroughFileDialog(main, dir.File("notes.txt")));
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
 
-    for (const char* file : {"Config.xml", "menu.dat"}) {
-        HWND box = editor.WaitForErrorBox();
-        ASSERT_NE(box, nullptr) << file;
-        EXPECT_FALSE(::IsWindow(main)) << "reported once the main window is gone";
-        EXPECT_NE(ChildTexts(box).find(dir.File(file)), std::string::npos) << ChildTexts(box);
-        ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        ui::WaitUntil([&] { return !::IsWindow(box); });
+        for (const char* file : c.reports) {
+            HWND box = editor.WaitForErrorBox();
+            ASSERT_NE(box, nullptr) << file;
+            EXPECT_FALSE(::IsWindow(main)) << "reported once the main window is gone";
+            EXPECT_NE(ChildTexts(box).find(dir.File(file)), std::string::npos) << ChildTexts(box);
+            ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            ui::WaitUntil([&] { return !::IsWindow(box); });
+        }
+        EXPECT_EQ(editor.WaitForExit(), 0u);
+        for (const char* folder : c.folders) {
+            ::RemoveDirectoryA(dir.File(folder).c_str());
+        }
     }
-    EXPECT_EQ(editor.WaitForExit(), 0u);
 }
 
 TEST_F(EditorProcessTest, TheRoadOfTheEntries) {
@@ -391,18 +477,8 @@ TEST_F(EditorProcessTest, TheRoadOfTheEntries) {
     }
 
     // Explorer's turn: the extension beside the editor shows the entry and opens it. Every
-    // Windows opens .txt files with Notepad; a fresh Wine prefix may lack the association.
-    win32::CKey txt;
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          txt.Receive(), nullptr) == ERROR_SUCCESS) {
-        char value[64] = {};
-        DWORD size = sizeof value;
-        if (::RegQueryValueExA(txt.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                               &size) != ERROR_SUCCESS) {
-            ::RegSetValueExA(txt.Get(), nullptr, 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>("txtfile"), 8);
-        }
-    }
+    // Windows opens .txt files with Notepad.
+    AssociateAsWindowsDoes(".txt", "txtfile");
     const win32::CComScope com;
     const std::string dll = dir.File("Torlin.dll");
     ASSERT_TRUE(
@@ -435,4 +511,100 @@ TEST_F(EditorProcessTest, TheRoadOfTheEntries) {
     }
     testing_support::RunAndWait("regsvr32.exe /u /s \"" + dll + "\"");
     ::CoFreeUnusedLibrariesEx(0, 0);
+}
+
+TEST_F(EditorProcessTest, EntriesShowTheirOwnIconsAndTheMenuOpensNoneOfTheirPaths) {
+    AssociateAsWindowsDoes(".exe", "exefile"); // a program's icon is its own
+    const std::string program = dir.File("Menu.exe"), notes = dir.File("notes.txt");
+    const std::string share = "\\\\qarvo.invalid\\share\\tool.exe";
+    ASSERT_TRUE(WriteFileBytes(notes, "remember the milk\r\n"));
+    MenuItemList items = testing_support::SampleItems(menudata::kMaxRecords); // files not there
+    items[0] = MakeMenuItem("editor", program);
+    items[1] = MakeMenuItem("notepad", "C:\\windows\\notepad.exe");
+    items[2] = MakeMenuItem("notes", notes);
+    items[3] = MakeMenuItem("gone", dir.File("gone.exe"));
+    items[4] = MakeMenuItem("share", share);
+    ASSERT_TRUE(SaveListAsEditor(dir.Path(), items));
+    {
+        EditorProcess editor(dir.Path());
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(editor.WaitForExit(), 0u);
+    }
+    std::size_t fileSize = menuicons::kHeaderSize;
+    for (int k = 0; k < menuicons::kSizeCount; ++k) {
+        fileSize += menuicons::BlockBytes(menudata::kMaxRecords, k);
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File("menu.icons")).size(), fileSize) << "every entry, every size";
+
+    // Explorer's turn, in this process: the menu of the 26 entries, with every name the library
+    // gives the system written down.
+    const win32::CComScope com;
+    const TorlinModule dll(dir.Path());
+    ASSERT_TRUE(dll.Loaded());
+    const HMODULE torlin = ::GetModuleHandleA(dll.Path().c_str());
+    ComPtr<IShellExtInit> init;
+    ComPtr<IContextMenu> menu;
+    const win32::CMenu shellMenu(::CreatePopupMenu());
+    s_named.clear();
+    {
+        const CImportPatch files(torlin, "kernel32.dll", "CreateFileA",
+                                 reinterpret_cast<void*>(&NamingCreateFileA));
+        const CImportPatch drives(torlin, "kernel32.dll", "GetDriveTypeA",
+                                  reinterpret_cast<void*>(&NamingGetDriveTypeA));
+        const CImportPatch libraries(torlin, "kernel32.dll", "LoadLibraryExA",
+                                     reinterpret_cast<void*>(&NamingLoadLibraryExA));
+        ASSERT_TRUE(files.Patched() && drives.Patched() && libraries.Patched());
+        ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
+        ASSERT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+        ASSERT_EQ(init.As(&menu), S_OK);
+        ASSERT_EQ(menu->QueryContextMenu(shellMenu.Get(), 0, 1, 0x7fff, CMF_NORMAL),
+                  static_cast<HRESULT>(menudata::kMaxRecords));
+    }
+    for (const std::string& name : s_named) {
+        EXPECT_TRUE(name == dll.MenuDataPath() || name == dll.MenuIconsPath() ||
+                    name == "shcore.dll")
+            << "no entry's path, only the library's own files: " << name;
+    }
+
+    // Each item: a 32-bit bitmap of the small icon's size at this DPI, with something to see.
+    const LONG side = static_cast<LONG>(menuicons::kSizes[testing_support::IconSizeOfThisRun()]);
+    const auto pixels = [&](UINT i) {
+        DIBSECTION dib = {};
+        ::GetObjectA(testing_support::MenuItemBitmap(::GetSubMenu(shellMenu.Get(), 0), i),
+                     sizeof dib, &dib);
+        EXPECT_EQ(dib.dsBm.bmBitsPixel, 32) << i;
+        EXPECT_EQ(dib.dsBm.bmWidth, side) << i;
+        EXPECT_EQ(dib.dsBm.bmHeight, side) << i;
+        const auto* bits = static_cast<const std::uint32_t*>(dib.dsBm.bmBits);
+        return bits != nullptr && dib.dsBm.bmWidth == side
+                   ? std::vector<std::uint32_t>(bits, bits + side * side)
+                   : std::vector<std::uint32_t>();
+    };
+    for (UINT i = 0; i < menudata::kMaxRecords; ++i) {
+        const std::vector<std::uint32_t> icon = pixels(i);
+        EXPECT_TRUE(std::any_of(icon.begin(), icon.end(), [](std::uint32_t p) { return p >> 24; }))
+            << "item " << i << " shows nothing";
+    }
+    // The missing file, the unreachable share and the missing documents: the generic icon.
+    const std::vector<std::uint32_t> generic = pixels(3);
+    EXPECT_EQ(pixels(4), generic);
+    EXPECT_EQ(pixels(5), generic);
+    // The program: its own icon, as the system draws it.
+    const std::vector<std::uint32_t> own = pixels(0);
+    EXPECT_NE(own, generic);
+    win32::CIcon programIcon;
+    ASSERT_EQ(::PrivateExtractIconsA(program.c_str(), 0, side, side, programIcon.Receive(), nullptr,
+                                     1, 0),
+              1u);
+    EXPECT_EQ(OverWhite(own.data(), own.size()), OverWhite(programIcon.Get(), side));
+
+    // Windows 11's menu names the program itself as its icon.
+    ComPtr<IExplorerCommand> root;
+    ASSERT_EQ(dll.CreateCommand(IID_PPV_ARGS(&root)), S_OK);
+    CModernHost host;
+    ASSERT_EQ(host.Attach(root.Get(), dll.Path()), S_OK);
+    ASSERT_EQ(host.Root().children.size(), items.size());
+    EXPECT_EQ(host.Root().children[0].icon, win32::ToWide(program + ",0"));
 }

@@ -1,5 +1,6 @@
 // The main dialog in this process: list, adding through the real file dialog and by dropping,
 // duplicates and other refusals, tracking, renaming, moving, deleting, closing.
+#include "AnsiText.h"
 #include "AppFolder.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
@@ -7,11 +8,15 @@
 #include "DlgMsgbx.h"
 #include "EditorFixture.h"
 #include "EditorProcess.h"
+#include "EntryIcons.h"
+#include "ImportPatch.h"
 #include "MenuData.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -30,6 +35,23 @@ MenuItemList TwoItems() {
 bool QuitPosted() {
     MSG msg;
     return ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+// A network path that does not answer: the shell's parse of it does not come back until the
+// test lets it. Every other path is parsed as usual.
+constexpr char kStuckPath[] = "\\\\stuck\\share\\tool.exe";
+std::atomic<bool> s_answer{false};
+// The slot through which the editor calls the shell's parse, bound at the first call.
+extern "C" void* __imp_SHParseDisplayName;
+HRESULT WINAPI StuckParse(PCWSTR name, IBindCtx* bind, PIDLIST_ABSOLUTE* item, SFGAOF ask,
+                          SFGAOF* attributes) {
+    using ParseFn = decltype(&::SHParseDisplayName);
+    static const auto s_parse = reinterpret_cast<ParseFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::LoadLibraryA("shell32.dll"), "SHParseDisplayName")));
+    while (win32::ToWide(kStuckPath) == name && !s_answer) {
+        ::Sleep(10);
+    }
+    return s_parse(name, bind, item, ask, attributes);
 }
 
 // Whether a column's heading shows whole: its text in the header's font, with the margins the
@@ -81,6 +103,36 @@ bool IconHasImageOfSize(int size) {
         }
     }
     return false;
+}
+
+// The pixels of the picture a row of the list shows, at the size of the list's pictures.
+std::vector<std::uint32_t> RowIconPixels(HWND list, int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL);
+    int cx = 0, cy = 0;
+    if (!ListView_GetItem(list, &item) || !::ImageList_GetIconSize(images, &cx, &cy)) {
+        return {};
+    }
+    const win32::CIcon icon(::ImageList_GetIcon(images, item.iImage, ILD_NORMAL));
+    return IconPixels(icon.Get(), cx);
+}
+
+// Whether a picture shows an icon's pixels: the same size, each channel within the rounding of
+// the round trip through a control.
+bool ShowsIcon(const std::vector<std::uint32_t>& shown, const std::vector<std::uint32_t>& icon) {
+    return shown.size() == icon.size() &&
+           std::equal(shown.begin(), shown.end(), icon.begin(),
+                      [](std::uint32_t a, std::uint32_t b) {
+                          for (const int shift : {0, 8, 16, 24}) {
+                              if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                           static_cast<int>((b >> shift) & 0xFF)) > 2) {
+                                  return false;
+                              }
+                          }
+                          return true;
+                      });
 }
 
 } // namespace
@@ -196,6 +248,58 @@ TEST_F(MainDlgTest, LaidOutForItsDpiAndAgainWhenTheDpiChanges) {
     ::SendMessageA(hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(QuitPosted());
     EXPECT_EQ(g_appConfig.Col0Width, 200);
+}
+
+TEST_F(MainDlgTest, RowsShowTheirTargetsIconsAsTheyArriveAtEachDpi) {
+    // A network path that answers only when the test lets it: its row shows the generic icon
+    // meanwhile, and the window goes on answering.
+    const CImportPatch patch(&__imp_SHParseDisplayName, reinterpret_cast<void*>(&StuckParse));
+    const std::string program = testing_support::BinFolder() + "\\Menu.exe";
+    const std::string gone = dir.File("gone.txt");
+    OpenMainDialog({MakeMenuItem("program", program), MakeMenuItem("gone", gone),
+                    MakeMenuItem("stuck", kStuckPath)});
+    const HWND list = dlg->m_listItems.m_hWnd;
+    const auto ready = [&](const std::string& path) {
+        Pump();
+        return EntryIcons().Ready(path) != nullptr;
+    };
+    // Each row shows its target's icon once that is ready, the generic one until then.
+    const auto expectRowIcons = [&](UINT dpi) {
+        const int k =
+            MenuIconSizeIndex(static_cast<std::uint32_t>(win32::MetricForDpi(SM_CXSMICON, dpi)));
+        for (int row = 0; row < RowCount(); ++row) {
+            const std::string path = dlg->m_listItems.GetItemText(row, 1);
+            const MenuIconSet* icons = EntryIcons().Ready(path);
+            EXPECT_TRUE(ShowsIcon(RowIconPixels(list, row),
+                                  (icons != nullptr ? *icons : GenericIcons()).Pixels[k]))
+                << path << " at " << dpi;
+        }
+    };
+    ASSERT_TRUE(ui::WaitUntil([&] { return ready(program) && ready(gone); }));
+    EXPECT_NE(EntryIcons().Ready(program)->Pixels[0], GenericIcons().Pixels[0]) << "its own";
+    EXPECT_EQ(EntryIcons().Ready(kStuckPath), nullptr);
+    const UINT dpi = dlg->GetDpi();
+    expectRowIcons(dpi);
+
+    // A row added later; a row moved keeps its icon; twice the DPI makes them all afresh.
+    const std::string help = testing_support::BinFolder() + "\\Menu.chm";
+    EXPECT_EQ(Drop({win32::ToWide(help)}), "");
+    ASSERT_TRUE(ui::WaitUntil([&] { return ready(help); }));
+    dlg->MoveRow(0, 3);
+    ExpectRelaidOutForDpi(dlg->m_hWnd, dpi, dpi * 2);
+    expectRowIcons(dpi * 2);
+
+    // When the network answers, the list is drawn again with what came.
+    ::UpdateWindow(list);
+    s_answer = true;
+    EXPECT_TRUE(ui::WaitUntil([&] {
+        MSG msg; // the editor's own messages, and no paint
+        while (::PeekMessageA(&msg, dlg->m_hWnd, WM_APP, 0xBFFF, PM_REMOVE)) {
+            ::DispatchMessageA(&msg);
+        }
+        return ::GetUpdateRect(list, nullptr, FALSE) != FALSE;
+    }));
+    expectRowIcons(dpi * 2);
 }
 
 TEST_F(MainDlgTest, TabReachesEveryControlInReadingOrderUnderItsAccessibleName) {
@@ -867,4 +971,23 @@ TEST_F(MainDlgTest, ClickSentFromOutsideEndsTheMessageBox) {
     ended = true;
     driver.join();
     EXPECT_FALSE(rescued) << "the modal loop did not notice the sent click";
+}
+
+TEST(EntryIcons, ATargetThatDoesNotAnswerGetsTheGenericIconOnceItsTimeIsUp) {
+    const CImportPatch patch(&__imp_SHParseDisplayName, reinterpret_cast<void*>(&StuckParse));
+    // A document whose type has an icon of its own, and a file that is not there.
+    const MenuItemList items = {MakeMenuItem("stuck", kStuckPath),
+                                MakeMenuItem("help", testing_support::BinFolder() + "\\Menu.chm"),
+                                MakeMenuItem("gone", "C:\\Files\\gone.txt")};
+    CEntryIcons icons;
+    const std::vector<MenuIconSet> collected = icons.Collect(items);
+    EXPECT_EQ(icons.Ready(kStuckPath), nullptr) << "still waiting for the network";
+    ASSERT_EQ(collected.size(), 3u);
+    for (int k = 0; k < menuicons::kSizeCount; ++k) {
+        EXPECT_EQ(collected[0].Pixels[k], GenericIcons().Pixels[k]) << k;
+        EXPECT_NE(collected[1].Pixels[k], GenericIcons().Pixels[k]) << k;
+        EXPECT_EQ(collected[2].Pixels[k], GenericIcons().Pixels[k]) << k;
+    }
+    s_answer = true;
+    EXPECT_TRUE(ui::WaitUntil([&] { return icons.Ready(kStuckPath) != nullptr; }));
 }

@@ -440,10 +440,12 @@ protected:
         return code;
     }
     static bool WriteUserFiles(const std::string& folder) {
+        const MenuItemList list = {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")};
         return WriteFileBytes(folder + "\\Config.xml", kConfig) &&
                WriteFileBytes(folder + "\\Config.xml.bak", "<Config/>") &&
-               WriteMenuData((folder + "\\menu.dat").c_str(),
-                             {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")});
+               WriteMenuData((folder + "\\menu.dat").c_str(), list) &&
+               WriteFileBytes(folder + "\\menu.icons",
+                              FormatMenuIcons(list, testing_support::SampleIcons(1)));
     }
 
     static constexpr char kConfig[] =
@@ -551,7 +553,8 @@ TEST_F(InstallerTest, UpgradeReplacesAHandlerExplorerHoldsAndASilentUninstallThe
     ASSERT_EQ(Install(), 0u);
     const std::string folder = InstallFolder();
     ASSERT_TRUE(WriteUserFiles(folder));
-    const std::vector<std::string> userFiles = {"Config.xml", "Config.xml.bak", "menu.dat"};
+    const std::vector<std::string> userFiles = {"Config.xml", "Config.xml.bak", "menu.dat",
+                                                "menu.icons"};
     std::vector<std::string> before;
     for (const std::string& file : userFiles) {
         before.push_back(ReadFileBytes(folder + "\\" + file));
@@ -618,7 +621,9 @@ TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveTheirOwnFile
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
               folder + "\\Torlin.dll");
     ASSERT_TRUE(WriteUserFiles(folder));
-    ASSERT_TRUE(WriteFileBytes(folder + "\\Config.xml.new", "left by a crash"));
+    for (const char* leftByACrash : {"Config.xml.new", "menu.icons.new"}) {
+        ASSERT_TRUE(WriteFileBytes(folder + "\\" + leftByACrash, "left by a crash"));
+    }
     // Files that an administrator put there: not the uninstaller's.
     const std::vector<std::string> foreign = {"Skin\\Mine\\skin_mine.xml", "notes.txt"};
     ASSERT_TRUE(::CreateDirectoryA((folder + "\\Skin\\Mine").c_str(), nullptr));
@@ -779,7 +784,7 @@ TEST_F(InstallerTest, OneInstallationOnlyAndAnUninstallerTakesOnlyWhatIsItsOwn) 
     // It took its programs, and left the lists of a folder that is not the installation, and
     // the registration, the shortcut and the uninstall entry of the one that is.
     EXPECT_EQ(FilesBelow(elsewhere),
-              (std::vector<std::string>{"Config.xml", "Config.xml.bak", "menu.dat"}));
+              (std::vector<std::string>{"Config.xml", "Config.xml.bak", "menu.dat", "menu.icons"}));
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
               InstalledHandler());
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);

@@ -1,11 +1,15 @@
 #include "MenuData.h"
+#include "MenuIcons.h"
 #include "Owners.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 using testing_support::ReadFileBytes;
 using testing_support::SampleItems;
@@ -267,5 +271,43 @@ TEST(ReadMenuData, DamagedFilesNeverYieldRecordsThatAreNotThere) {
         for (std::size_t i = 0; i < back.size(); ++i) {
             ASSERT_EQ(RecordBytes(back[i]), bytes.substr(4 + i * 384, 384)) << round;
         }
+    }
+}
+
+// The icon file holds each entry's pixels where the extension looks for them, serves only the
+// list of paths it was made for (titles play no part), and each screen size picks its icon.
+TEST(MenuIcons, AFileServesOnlyTheListItWasMadeFor) {
+    MenuItemList items = SampleItems(3);
+    const std::vector<MenuIconSet> icons = testing_support::SampleIcons(items.size());
+    const std::string image = FormatMenuIcons(items, icons);
+    const auto locate = [&image](const MenuItemList& list, int k, menuicons::Block& block) {
+        return LocateMenuIcons(image.data(), image.size(), image.size(),
+                               MenuIconsKey(list.data(), list.size()),
+                               static_cast<std::uint32_t>(list.size()), k, block);
+    };
+    for (int k = 0; k < menuicons::kSizeCount; ++k) {
+        menuicons::Block block{};
+        ASSERT_TRUE(locate(items, k, block)) << "size " << menuicons::kSizes[k];
+        std::uint32_t lastOfEntry2 = 0;
+        std::memcpy(&lastOfEntry2, image.data() + block.Offset + block.Bytes - 4, 4);
+        EXPECT_EQ(lastOfEntry2, testing_support::SampleIconPixel(2, k));
+    }
+
+    menuicons::Block block{};
+    MenuItemList renamed = items;
+    AssignField(renamed[1].MenuTitle, "Another title");
+    EXPECT_TRUE(locate(renamed, 0, block));
+    const MenuItemList reordered = {items[1], items[0], items[2]};
+    const MenuItemList otherPath = {items[0], items[1], MakeMenuItem("Item 2", "C:\\other.txt")};
+    const MenuItemList fewer(items.begin(), items.begin() + 2);
+    for (const MenuItemList* stale : {&reordered, &otherPath, &fewer}) {
+        EXPECT_FALSE(locate(*stale, 0, block));
+    }
+    EXPECT_TRUE(FormatMenuIcons(items, {icons[0], icons[1]}).empty()) << "an entry without icon";
+
+    const std::pair<std::uint32_t, int> choices[] = {{12, 0}, {16, 0}, {19, 0}, {20, 1},
+                                                     {24, 2}, {31, 2}, {32, 3}, {48, 3}};
+    for (const auto& [pixels, index] : choices) {
+        EXPECT_EQ(MenuIconSizeIndex(pixels), index) << pixels << " pixels";
     }
 }

@@ -147,6 +147,7 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
     TorlinModule dll(dir.Path());
     ASSERT_TRUE(dll.Loaded());
     dll.WriteMenu(testing_support::SampleItems(3));
+    dll.WriteIcons(testing_support::SampleItems(3)); // the icon cache, shared by every thread
 
     constexpr int kThreads = 8;
     std::atomic<int> waiting{kThreads};
@@ -169,6 +170,7 @@ TEST(HandlerStress, EightThreadsCreateUseAndReleaseHandlersAndServerLocks) {
                 const win32::CMenu shellMenu(::CreatePopupMenu());
                 char help[32] = {};
                 ok = menu->QueryContextMenu(shellMenu.Get(), 0, 1, 0x7fff, CMF_NORMAL) == 3 &&
+                     testing_support::MenuItemBitmap(::GetSubMenu(shellMenu.Get(), 0), 2) &&
                      menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, help, sizeof help) == S_OK &&
                      std::strcmp(help, "Custom menu") == 0;
             }

@@ -210,6 +210,10 @@ TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
         if (!items.empty()) {
             items[0] = MakeMenuItem("Caf\xe9 & notes", "C:\\notes.txt"); // a code-page letter
         }
+        if (items.size() > 2) {
+            items[1] = MakeMenuItem("help", "C:\\Docs\\guide.chm"); // a type with its own icon
+            items[2] = MakeMenuItem("share", "\\\\server\\share\\tool.exe");
+        }
         if (c.entries >= 0) {
             dll.WriteMenu(items);
         } else if (c.entries == -2) {
@@ -219,6 +223,7 @@ TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
         ASSERT_EQ(host.Attach(root.Get(), dll.Path()), S_OK);
         const CommandNode& menu = host.Root();
         EXPECT_EQ(menu.title, L"Qarvo Context Menu");
+        EXPECT_EQ(menu.icon, win32::ToWide(dir.File("Menu.exe") + ",0")) << "the product's icon";
         EXPECT_EQ(menu.flags, EXPCMDFLAGS{ECF_HASSUBCOMMANDS});
         EXPECT_EQ(menu.fastState, E_PENDING) << "the list is on disk";
         EXPECT_EQ(menu.slowState, S_OK);
@@ -231,6 +236,16 @@ TEST_F(HandlerTest, Windows11CommandHoldsOneSubcommandPerEntryAsReadWhenAsked) {
             continue;
         }
         ASSERT_EQ(menu.children.size(), items.size());
+        // A type's icon as the system registers it; a network path never touched: the generic
+        // icon, as the system names it.
+        SHSTOCKICONINFO generic = {};
+        generic.cbSize = sizeof generic;
+        ASSERT_EQ(::SHGetStockIconInfo(SIID_DOCNOASSOC, SHGSI_ICONLOCATION, &generic), S_OK);
+        const std::wstring genericIcon = generic.szPath + (L"," + std::to_wstring(generic.iIcon));
+        if (items.size() > 2) {
+            EXPECT_EQ(menu.children[1].icon, L"C:\\windows\\hh.exe,0");
+            EXPECT_EQ(menu.children[2].icon, genericIcon);
+        }
         for (std::size_t i = 0; i < items.size(); ++i) {
             const CommandNode& entry = menu.children[i];
             EXPECT_EQ(entry.title, win32::ToWide(std::string(FieldText(items[i].MenuTitle)))) << i;

@@ -38,6 +38,11 @@ public:
             Write(replacement);
         }
     }
+    // A slot that no import table lists, such as one of a delay-loading import library, which
+    // binds it at its first call: the program's own __imp_ symbol of the function.
+    CImportPatch(void** slot, void* replacement) : m_slot(slot), m_original(*slot) {
+        Write(replacement);
+    }
     ~CImportPatch() {
         if (m_slot != nullptr) {
             Write(m_original);

@@ -39,6 +39,11 @@ void TorlinModule::WriteMenu(const MenuItemList& items) const {
     WriteMenuData(MenuDataPath().c_str(), items);
 }
 
+void TorlinModule::WriteIcons(const MenuItemList& items) const {
+    testing_support::WriteFileBytes(
+        MenuIconsPath(), FormatMenuIcons(items, testing_support::SampleIcons(items.size())));
+}
+
 HRESULT TorlinModule::CreateHandler(REFIID riid, void** ppv) const {
     return Create(kClsidQarvo, riid, ppv);
 }

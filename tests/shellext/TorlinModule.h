@@ -21,7 +21,10 @@ public:
     bool Loaded() const { return m_module.Valid(); }
     const std::string& Path() const { return m_path; }
     std::string MenuDataPath() const { return m_folder + "\\menu.dat"; }
+    std::string MenuIconsPath() const { return m_folder + "\\menu.icons"; }
     void WriteMenu(const MenuItemList& items) const;
+    // The icon file made for items, holding testing_support::SampleIcons.
+    void WriteIcons(const MenuItemList& items) const;
 
     HRESULT CanUnloadNow() const { return m_canUnload(); }
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) const {
