@@ -136,14 +136,6 @@ TEST(ModuleFolder, EveryFormOfAProgramPathGivesItsOrdinaryFolder) {
 }
 
 TEST(Elevation, OnlyAFolderItCannotWriteAsksOnceForAdministratorRights) {
-    // The manifest asks for nothing: the editor itself decides.
-    const HRSRC res = ::FindResourceA(nullptr, MAKEINTRESOURCEA(1), RT_MANIFEST);
-    ASSERT_NE(res, nullptr);
-    const std::string manifest(
-        static_cast<const char*>(::LockResource(::LoadResource(nullptr, res))),
-        ::SizeofResource(nullptr, res));
-    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos);
-
     EXPECT_TRUE(ShouldRestartElevated(false, false));
     EXPECT_FALSE(ShouldRestartElevated(true, false)) << "a per-user installation never asks";
     EXPECT_FALSE(ShouldRestartElevated(false, true)) << "elevated already, or restarted: no loop";
