@@ -192,8 +192,10 @@ bool CMenuApp::HandOverToElevatedEditor() {
     }
     // The editor started in this one's place must not meet it as another editor: the mutex
     // goes first, and is taken again when no such editor starts.
-    ::CloseHandle(m_hMutex);
-    m_hMutex = nullptr;
+    if (m_hMutex != nullptr) {
+        ::CloseHandle(m_hMutex);
+        m_hMutex = nullptr;
+    }
     const std::wstring program = ProgramPath();
     const DWORD error = StartElevated(program, ModuleFolder(program));
     if (error == ERROR_SUCCESS) {
