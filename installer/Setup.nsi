@@ -59,6 +59,10 @@ AllowSkipFiles off
 ; control, Users read and execute, nothing inherited, owned by Administrators. Torlin.dll
 ; registers only from a folder that no one else can change. The one place that sets them.
 !define FOLDER_SECURITY "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)"
+; One user's folder is that user's, with SYSTEM and Administrators as in the user's profile, and
+; nothing inherited: chosen on a drive where all signed-in users may write, it would otherwise let
+; them replace the Torlin.dll that this user's Explorer loads. The user's SID follows.
+!define USER_FOLDER_SECURITY "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;"
 
 ; Exit codes besides 0. Setup and the uninstaller exit with the Windows error code that names
 ; what stopped them.

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
