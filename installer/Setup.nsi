@@ -581,9 +581,10 @@ Function UserSid
         ${EndIf}
         System::Free $1
     ${EndIf}
-    Exch 2
-    Exch $2 ; the SID, where $0 was
+    Exch $2 ; the SID on the stack, $2 as it was
+    Exch
     Pop $1
+    Exch
     Pop $0
 FunctionEnd
 
