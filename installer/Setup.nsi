@@ -760,8 +760,15 @@ Function un.RemoveFile
         Call un.InUse
         Pop $1
         ${If} $1 == 1
+            ; Queuing it for the restart needs administrator rights, which one user's
+            ; uninstaller does not have.
+            ClearErrors
             Delete /REBOOTOK $0
-            !insertmacro Log "In use, removed at the next restart: $0"
+            ${If} ${Errors}
+                !insertmacro Log "In use, and it cannot be queued for removal at the next restart: $0"
+            ${Else}
+                !insertmacro Log "In use, removed at the next restart: $0"
+            ${EndIf}
         ${Else}
             !insertmacro Log "Could not remove $0"
         ${EndIf}

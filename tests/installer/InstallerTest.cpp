@@ -628,6 +628,7 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
 TEST_F(InstallerTest, InstallForTheCurrentUserIsThatUsersAloneAndLeavesTheMachineAsItWas) {
     const std::set<std::string> machine = RegistryLines("HKLM");
     ASSERT_FALSE(machine.empty());
+    EXPECT_EQ(Install(" /AllUsers /CurrentUser"), DWORD{ERROR_INVALID_PARAMETER});
     ASSERT_EQ(Install(" /CurrentUser"), 0u);
     const std::string folder = UserInstallFolder();
     EXPECT_EQ(FilesBelow(folder), InstalledLayout());
@@ -763,7 +764,7 @@ TEST_F(InstallerTest, UpgradeAndUninstallWhileTheEditorRunsAreRefused) {
 TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveTheirOwnFilesKeysAndShortcut) {
     // The folder an administrator chose: given last, unquoted, spaces and all.
     const std::string folder = KnownFolder(CSIDL_PROGRAM_FILES) + "\\Qarvo Tools\\Context Menu";
-    ASSERT_EQ(Install(" /D=" + folder), 0u);
+    ASSERT_EQ(Install(" /AllUsers /D=" + folder), 0u);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
               folder + "\\Torlin.dll");
     ASSERT_TRUE(WriteUserFiles(folder));
