@@ -60,11 +60,21 @@ bool PackagedCommandServesTheMenu() {
     if (SystemBuild() < 22000) {
         return false; // before Windows 11 no menu shows packaged commands
     }
-    // The installer names the package here once Windows has registered it.
+    // The installer names the package here once Windows has registered it: a per-user install
+    // under the user's own key, read first as the user's classes come before the machine's (the
+    // installer keeps the two kinds apart); a machine-wide one under the machine's.
     char familyAnsi[128] = {};
-    DWORD size = sizeof familyAnsi;
-    if (::RegGetValueA(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE, RRF_RT_REG_SZ,
-                       nullptr, familyAnsi, &size) != ERROR_SUCCESS) {
+    bool recorded = false;
+    const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (HKEY root : roots) {
+        DWORD size = sizeof familyAnsi;
+        recorded = ::RegGetValueA(root, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE, RRF_RT_REG_SZ,
+                                  nullptr, familyAnsi, &size) == ERROR_SUCCESS;
+        if (recorded) {
+            break;
+        }
+    }
+    if (!recorded) {
         return false;
     }
     WCHAR family[128] = {};

@@ -105,7 +105,7 @@ void ClearForceRemoveKeys(HKEY parent, const std::vector<RegStatement>& statemen
     }
 }
 
-HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& statements) {
+HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& statements, bool prune) {
     for (const RegStatement& st : statements) {
         if (st.kind == RegStatement::Kind::Value) {
             if (st.marker == RegStatement::Marker::NoRemove) {
@@ -129,12 +129,22 @@ HRESULT UnregisterStatements(HKEY parent, const std::vector<RegStatement>& state
         if (openError != ERROR_SUCCESS) {
             return FromWin32(openError);
         }
-        const HRESULT hr = UnregisterStatements(key.Get(), st.children);
+        const HRESULT hr = UnregisterStatements(key.Get(), st.children, prune);
         if (FAILED(hr)) {
             return hr;
         }
+        DWORD subkeys = 1;
+        DWORD values = 1;
+        if (prune) {
+            ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                               &values, nullptr, nullptr, nullptr, nullptr);
+        }
         key.Reset();
-        if (st.marker != RegStatement::Marker::NoRemove) {
+        if (st.marker == RegStatement::Marker::NoRemove) {
+            if (subkeys == 0 && values == 0) {
+                ::RegDeleteKeyA(parent, st.name.c_str());
+            }
+        } else {
             // One level only: a key that still holds subkeys we did not write stays, and the
             // run stops there.
             const LONG error = ::RegDeleteKeyA(parent, st.name.c_str());
@@ -260,8 +270,11 @@ void RegUndoLog::Commit() noexcept {
 }
 
 HRESULT ApplyRegScript(const RegScript& script, HKEY root, RegMode mode, RegUndoLog* log) {
-    if (mode == RegMode::Unregister) {
-        return ComBoundary([&] { return UnregisterStatements(root, script.statements); });
+    if (mode != RegMode::Register) {
+        return ComBoundary([&] {
+            return UnregisterStatements(root, script.statements,
+                                        mode == RegMode::UnregisterAndPrune);
+        });
     }
     RegUndoLog ownLog;
     RegUndoLog& changes = log != nullptr ? *log : ownLog;

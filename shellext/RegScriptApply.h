@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-enum class RegMode { Register, Unregister };
+// UnregisterAndPrune also removes the NoRemove keys that are left empty: below a user's own
+// classes they were made for this registration, and no other program expects them there.
+enum class RegMode { Register, Unregister, UnregisterAndPrune };
 
 // What a registration run changed, so that a failure puts back exactly what was there before:
 // keys it created go again, values it set get their earlier data (or go, when there was none).

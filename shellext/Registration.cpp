@@ -1,5 +1,5 @@
 // DllRegisterServer and DllUnregisterServer: the approved-list value, then the embedded
-// registry script.
+// registry script. DllInstall "user": the same script below the current user's classes.
 #include "Module.h"
 #include "AdminOnly.h"
 #include "RegScriptApply.h"
@@ -130,7 +130,8 @@ std::string DoubleQuotes(const std::string& text) {
     return out;
 }
 
-HRESULT RunRegistryScript(RegMode mode, RegUndoLog* log = nullptr) {
+// Runs the script below root, or below the script's own root when root is null.
+HRESULT RunRegistryScript(RegMode mode, HKEY root = nullptr, RegUndoLog* log = nullptr) {
     std::string modulePath;
     HRESULT hr = ModulePath(modulePath);
     if (FAILED(hr)) {
@@ -147,7 +148,7 @@ HRESULT RunRegistryScript(RegMode mode, RegUndoLog* log = nullptr) {
     if (!ParseRegScript(ExpandRegScript(text, replacements), script)) {
         return DISP_E_EXCEPTION;
     }
-    return ApplyRegScript(script, RootKey(script.root), mode, log);
+    return ApplyRegScript(script, root != nullptr ? root : RootKey(script.root), mode, log);
 }
 
 } // namespace
@@ -175,7 +176,7 @@ STDAPI DllRegisterServer() {
                 return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
             }
         }
-        hr = RunRegistryScript(RegMode::Register, &changes);
+        hr = RunRegistryScript(RegMode::Register, nullptr, &changes);
         if (SUCCEEDED(hr)) {
             changes.Commit();
         }
@@ -193,5 +194,31 @@ STDAPI DllUnregisterServer() {
             }
         }
         return RunRegistryScript(RegMode::Unregister);
+    });
+}
+
+// regsvr32 /n /i:user registers for the current user alone, /u /n /i:user removes that again.
+// Explorer reads HKEY_CURRENT_USER\Software\Classes over the machine's classes for that user
+// only, so neither the folder rule nor the machine's approved list applies.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+    return ComBoundary([&] {
+        if (commandLine == nullptr || ::lstrcmpiW(commandLine, L"user") != 0) {
+            return E_INVALIDARG;
+        }
+        if (install) {
+            const HRESULT hr = CheckUsableModulePath();
+            if (FAILED(hr)) {
+                return hr;
+            }
+        }
+        win32::CKey classes;
+        const LONG error =
+            ::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, nullptr, 0,
+                              KEY_READ | KEY_WRITE, nullptr, classes.Receive(), nullptr);
+        if (error != ERROR_SUCCESS) {
+            return HRESULT_FROM_WIN32(static_cast<unsigned long>(error));
+        }
+        return RunRegistryScript(install ? RegMode::Register : RegMode::UnregisterAndPrune,
+                                 classes.Get());
     });
 }

@@ -96,6 +96,80 @@ bool CreateRegKey(HKEY root, const std::string& path) {
                              key.Receive(), nullptr) == ERROR_SUCCESS;
 }
 
+namespace {
+
+// The lines of parent\\name, shown as path.
+void AddRegTreeLines(HKEY parent, const char* name, const std::string& path,
+                     std::vector<std::string>& lines) {
+    win32::CKey key;
+    if (::RegOpenKeyExA(parent, name, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+        return;
+    }
+    lines.push_back(path);
+    std::vector<char> child(16384); // the longest value name and its NUL
+    std::vector<BYTE> data(1024);
+    for (DWORD i = 0;;) {
+        DWORD nameSize = static_cast<DWORD>(child.size());
+        DWORD size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        const LONG error = ::RegEnumValueA(key.Get(), i, child.data(), &nameSize, nullptr, &type,
+                                           data.data(), &size);
+        if (error == ERROR_MORE_DATA) {
+            data.resize(std::max<std::size_t>(size, data.size() * 2));
+            continue;
+        }
+        if (error != ERROR_SUCCESS) {
+            break;
+        }
+        std::ostringstream line;
+        line << path << "\\[" << child.data() << "] " << type << ":";
+        for (DWORD b = 0; b < size; ++b) {
+            line << ' ' << static_cast<int>(data[b]);
+        }
+        lines.push_back(line.str());
+        ++i;
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = static_cast<DWORD>(child.size());
+        if (::RegEnumKeyExA(key.Get(), i, child.data(), &nameSize, nullptr, nullptr, nullptr,
+                            nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        const std::string name = child.data();
+        AddRegTreeLines(key.Get(), name.c_str(), path.empty() ? name : path + "\\" + name, lines);
+    }
+}
+
+std::vector<std::string> RegTreeLines(HKEY root, const std::string& path) {
+    std::vector<std::string> lines;
+    AddRegTreeLines(root, path.c_str(), path, lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace
+
+CRegSnapshot::CRegSnapshot(HKEY root, std::string path)
+    : m_root(root), m_path(std::move(path)), m_lines(RegTreeLines(m_root, m_path)) {}
+
+std::vector<std::string> CRegSnapshot::Changes() const {
+    const std::vector<std::string> now = RegTreeLines(m_root, m_path);
+    std::vector<std::string> gone;
+    std::vector<std::string> added;
+    std::set_difference(m_lines.begin(), m_lines.end(), now.begin(), now.end(),
+                        std::back_inserter(gone));
+    std::set_difference(now.begin(), now.end(), m_lines.begin(), m_lines.end(),
+                        std::back_inserter(added));
+    std::vector<std::string> changes;
+    for (const std::string& line : gone) {
+        changes.push_back("- " + line);
+    }
+    for (const std::string& line : added) {
+        changes.push_back("+ " + line);
+    }
+    return changes;
+}
+
 CSecurityDescriptor::CSecurityDescriptor(const char* sddl) {
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &m_sd,
                                                                 nullptr)) {

@@ -41,6 +41,21 @@ bool RegKeyExists(HKEY root, const std::string& path);
 // Creates root\path (and what leads to it); false when it could not.
 bool CreateRegKey(HKEY root, const std::string& path);
 
+// Every key and value below root\path as it was when made, compared later with the registry as
+// it is then.
+class CRegSnapshot {
+public:
+    CRegSnapshot(HKEY root, std::string path);
+    // What changed since: "+ line" for what is new, "- line" for what went, one line per key
+    // ("key path") or value ("key path\[name] type: data bytes").
+    std::vector<std::string> Changes() const;
+
+private:
+    HKEY m_root;
+    std::string m_path;
+    std::vector<std::string> m_lines; // sorted
+};
+
 // Starts a command line (in folder, or the current one), running program when one is named
 // (the command line's first token then says whatever the caller wants); an empty process when
 // it could not.

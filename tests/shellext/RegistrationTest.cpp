@@ -8,6 +8,7 @@
 #include "TorlinModule.h"
 
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <sddl.h>
 
@@ -45,6 +46,19 @@ void ExpectNothingRegistered() {
     }
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kColumnKey));
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "<missing>");
+}
+
+// Every key of the registration of the library at path, below classes (HKEY_CLASSES_ROOT, or a
+// user's own classes).
+void ExpectRegisteredBelow(HKEY classes, const std::string& path) {
+    EXPECT_EQ(ReadRegString(classes, kClassKey), "QarvoContextMenu Class");
+    EXPECT_EQ(ReadRegString(classes, kClassKey + "\\InprocServer32"), path);
+    EXPECT_EQ(ReadRegString(classes, kClassKey + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    for (const std::string& key : kHandlerKeys) {
+        EXPECT_EQ(ReadRegString(classes, key), kClsidText) << key;
+    }
+    EXPECT_EQ(ReadRegString(classes, kColumnKey), "QarvoContextMenu");
 }
 
 // A key of HKEY_CLASSES_ROOT made volatile for a while: no lasting key can be created below it.
@@ -86,14 +100,7 @@ TEST_F(RegistrationTest, Regsvr32WritesEveryKeyAndRemovesThemAgain) {
     ASSERT_EQ(RunRegsvr32("/s \"" + dll.Path() + "\""), 0u);
 
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kApproved, kClsidText), "DllRegShlExt extension");
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey), "QarvoContextMenu Class");
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32"), dll.Path());
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "ThreadingModel"),
-              "Apartment");
-    for (const std::string& key : kHandlerKeys) {
-        EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, key), kClsidText) << key;
-    }
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kColumnKey), "QarvoContextMenu");
+    ExpectRegisteredBelow(HKEY_CLASSES_ROOT, dll.Path());
 
     ASSERT_EQ(RunRegsvr32("/u /s \"" + dll.Path() + "\""), 0u);
     ExpectNothingRegistered();
@@ -101,6 +108,60 @@ TEST_F(RegistrationTest, Regsvr32WritesEveryKeyAndRemovesThemAgain) {
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers"));
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "directory\\background\\shellex"));
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "folder\\shellex\\ColumnHandlers"));
+}
+
+TEST_F(RegistrationTest, PerUserRegistrationWritesTheSameKeysForTheUserAloneAndRemovesThemAgain) {
+    // The machine's software (its classes and the approved list among them); the user's
+    // classes, a key every Windows user has (a fresh Wine prefix does not).
+    const testing_support::CRegSnapshot machine(HKEY_LOCAL_MACHINE, "Software");
+    ASSERT_TRUE(testing_support::CreateRegKey(HKEY_CURRENT_USER, "Software\\Classes"));
+    const std::string quotedPath = " \"" + dll.Path() + "\"";
+    ASSERT_EQ(RunRegsvr32("/u /s /n /i:user" + quotedPath), 0u) << "what an earlier run left";
+    const testing_support::CRegSnapshot userClasses(HKEY_CURRENT_USER, "Software\\Classes");
+    const std::vector<std::string> unchanged;
+
+    // The folder rule holds for machine-wide registration only: a per-user folder is the
+    // user's own, and only the user's Explorer loads the library.
+    ASSERT_TRUE(CSecurityDescriptor("D:(A;OICI;FA;;;WD)").ApplyListTo(dir.Path()));
+    ASSERT_EQ(dll.Register(), E_ACCESSDENIED);
+    ASSERT_EQ(RunRegsvr32("/s /n /i:user" + quotedPath), 0u);
+    win32::CKey classes;
+    ASSERT_EQ(
+        ::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, KEY_READ, classes.Receive()),
+        ERROR_SUCCESS);
+    ExpectRegisteredBelow(classes.Get(), dll.Path());
+    EXPECT_EQ(machine.Changes(), unchanged)
+        << "nothing of the machine's, the approved list included";
+
+    // Wine's COM reads no class registered for one user alone, so what Windows does with these
+    // keys is done here by hand: the registered library, asked for the registered class.
+    {
+        const win32::CLibrary registered(
+            ::LoadLibraryA(ReadRegString(classes.Get(), kClassKey + "\\InprocServer32").c_str()));
+        ASSERT_TRUE(registered);
+        const auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(::GetProcAddress(registered.Get(), "DllGetClassObject")));
+        ASSERT_NE(getClassObject, nullptr);
+        CLSID clsid = {};
+        ASSERT_EQ(::CLSIDFromString(
+                      win32::ToWide(ReadRegString(classes.Get(), kHandlerKeys[0])).c_str(), &clsid),
+                  S_OK);
+        Microsoft::WRL::ComPtr<IClassFactory> factory;
+        ASSERT_EQ(getClassObject(clsid, IID_PPV_ARGS(&factory)), S_OK);
+        Microsoft::WRL::ComPtr<IContextMenu> handler;
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&handler)), S_OK);
+    }
+
+    // Removed again, down to the keys it needed: the user's classes are as they were.
+    ASSERT_EQ(RunRegsvr32("/u /s /n /i:user" + quotedPath), 0u);
+    EXPECT_EQ(userClasses.Changes(), unchanged);
+
+    // Any other command line is refused, and writes nothing.
+    for (const char* args : {"/s /n /i:machine", "/s /n /i", "/u /s /n /i:all"}) {
+        EXPECT_NE(RunRegsvr32(args + quotedPath), 0u) << args;
+    }
+    EXPECT_EQ(userClasses.Changes(), unchanged);
+    EXPECT_EQ(machine.Changes(), unchanged);
 }
 
 TEST(Registration, PathWithAQuoteIsWrittenOnce) {
