@@ -970,22 +970,50 @@ TEST_F(InstallerTest, PortableFolderRegistersTheHandlerBesideItsScripts) {
     ASSERT_TRUE(WriteMenuData((folder + "\\menu.dat").c_str(),
                               {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")}));
 
-    // Run as from a prompt; what the script says goes to output.
+    // Run as from a prompt, in the Windows folder given; what the script says goes to output.
     const std::string output = folder + "\\said.txt";
-    const auto run = [&](const char* script) {
-        return testing_support::RunAndWait("cmd.exe /c \"\"" + folder + "\\" + script +
-                                           "\" /q > \"" + output + "\"\"");
+    const auto run = [&](const std::string& command, const std::string& windows = "") {
+        const std::size_t space = std::min(command.find(' '), command.size());
+        const std::string root = windows.empty() ? "" : "set \"SystemRoot=" + windows + "\"&& ";
+        return testing_support::RunAndWait("cmd.exe /c \"" + root + "\"" + folder + "\\" +
+                                           command.substr(0, space) + "\"" + command.substr(space) +
+                                           " /q > \"" + output + "\"\"");
+    };
+    const auto said = [&] { return ReadFileBytes(output); };
+    const auto says = [&](const std::string& text) {
+        return said().find(text) != std::string::npos;
     };
     // From a 32-bit prompt the 64-bit regsvr32 is reached as Sysnative: here a stand-in that
     // records how it was started.
-    const std::string sysnative = KnownFolder(CSIDL_WINDOWS) + "\\Sysnative";
-    ASSERT_TRUE(::CreateDirectoryA(sysnative.c_str(), nullptr));
-    ASSERT_TRUE(::CopyFileA((testing_support::ExeFolder() + "\\marker.exe").c_str(),
-                            (sysnative + "\\regsvr32.exe").c_str(), FALSE));
-    EXPECT_EQ(run("Register.cmd"), 0u);
-    const std::string started = ReadFileBytes(sysnative + "\\launched.txt");
-    testing_support::RemoveTree(sysnative);
-    EXPECT_NE(started.find("/s \"" + folder + "\\Torlin.dll\""), std::string::npos) << started;
+    const auto standIn = [](const std::string& windows) {
+        const std::string sysnative = windows + "\\Sysnative";
+        return ::CreateDirectoryA(sysnative.c_str(), nullptr) &&
+               ::CopyFileA((testing_support::ExeFolder() + "\\marker.exe").c_str(),
+                           (sysnative + "\\regsvr32.exe").c_str(), FALSE);
+    };
+    const std::string windows = KnownFolder(CSIDL_WINDOWS);
+    const std::string launched = windows + "\\Sysnative\\launched.txt";
+    const auto started = [&](const std::string& script) {
+        ::DeleteFileA(launched.c_str());
+        return run(script) == 0 ? ReadFileBytes(launched) : said();
+    };
+    ASSERT_TRUE(standIn(windows));
+    const std::string handler = "\"" + folder + "\\Torlin.dll\"";
+    EXPECT_NE(started("Register.cmd").find("/s " + handler), std::string::npos);
+    EXPECT_NE(started("Register.cmd /user").find("/s /n /i:user " + handler), std::string::npos);
+    EXPECT_NE(started("Unregister.cmd /user").find("/u /s /n /i:user " + handler),
+              std::string::npos);
+    testing_support::RemoveTree(windows + "\\Sysnative");
+    // Without administrator rights (the registry's own files unreadable: here, a Windows folder
+    // without them) registering for all users says how to go on, and starts nothing.
+    const TempDir otherWindows;
+    ASSERT_TRUE(standIn(otherWindows.Path()));
+    for (const char* script : {"Register.cmd", "Unregister.cmd"}) {
+        EXPECT_EQ(run(script, otherWindows.Path()), 5u) << script;
+        EXPECT_TRUE(says("\"Run as administrator\"") && says(" /user\"")) << said();
+    }
+    EXPECT_FALSE(FileExists(otherWindows.File("Sysnative\\launched.txt")));
+    EXPECT_EQ(run("Register.cmd /users"), 87u);
     EXPECT_TRUE(NothingRegistered());
 
     // A folder that others may write into: refused, and the script says why.
@@ -994,9 +1022,17 @@ TEST_F(InstallerTest, PortableFolderRegistersTheHandlerBesideItsScripts) {
         "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)");
     ASSERT_TRUE(everyone.ApplyListTo(folder));
     EXPECT_NE(run("Register.cmd"), 0u);
-    EXPECT_NE(ReadFileBytes(output).find("E_ACCESSDENIED"), std::string::npos)
-        << ReadFileBytes(output);
+    EXPECT_TRUE(says("E_ACCESSDENIED") && says("Register.cmd /user")) << said();
     EXPECT_TRUE(NothingRegistered());
+    // For the current user alone the folder is the user's own: registered below the user's
+    // classes (nothing of the machine's), and removed again.
+    const std::string userClass =
+        std::string("Software\\Classes\\CLSID\\") + QARVO_HANDLER_CLSID_TEXT + "\\InprocServer32";
+    ASSERT_EQ(run("Register.cmd /user"), 0u) << said();
+    EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, userClass), folder + "\\Torlin.dll");
+    EXPECT_TRUE(NothingRegistered());
+    EXPECT_EQ(run("Unregister.cmd /user"), 0u) << said();
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userClass));
     ASSERT_TRUE(administrators.ApplyListTo(folder));
 
     ASSERT_EQ(run("Register.cmd"), 0u);
