@@ -316,14 +316,15 @@ std::string ManifestOf(const std::string& program) {
     return text ? std::string(text, ::SizeofResource(module.Get(), found)) : "";
 }
 
-// The control with the given id anywhere below a window (a wizard's page is a dialog inside it).
-HWND DescendantWithId(HWND window, int id) {
-    std::pair<int, HWND> search(id, nullptr);
+// The first control anywhere below a window that matches (a wizard's page is a dialog inside
+// it).
+template <class Matches> HWND Descendant(HWND window, Matches matches) {
+    std::pair<Matches*, HWND> search(&matches, nullptr);
     ::EnumChildWindows(
         window,
         [](HWND child, LPARAM found) -> BOOL {
-            auto* search = reinterpret_cast<std::pair<int, HWND>*>(found);
-            if (::GetDlgCtrlID(child) != search->first) {
+            auto* search = reinterpret_cast<std::pair<Matches*, HWND>*>(found);
+            if (!(*search->first)(child)) {
                 return TRUE;
             }
             search->second = child;
@@ -331,6 +332,9 @@ HWND DescendantWithId(HWND window, int id) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.second;
+}
+HWND DescendantWithId(HWND window, int id) {
+    return Descendant(window, [id](HWND child) { return ::GetDlgCtrlID(child) == id; });
 }
 
 std::string ProductVersionOf(const std::string& program) {
@@ -870,8 +874,8 @@ TEST_F(InstallerTest, AFolderNotNewOrEmptyOrThatTheProgramsCannotReadIsRefusedBe
     EXPECT_EQ(Install(" /D=" + deep + "d"), DWORD{ERROR_BAD_PATHNAME});
     EXPECT_FALSE(FileExists(deep + "d"));
 
-    // The same on the folder page, after the first page's question (for everyone, unless told
-    // otherwise): the reason, and the page stays.
+    // The same on the folder page, after the first page's question - for everyone, unless
+    // "only for me" is chosen, whose folder is the user's own: the reason, and the page stays.
     {
         CProcessTree wizard("\"" + SetupProgram() + "\"");
         HWND window = ui::WaitForWindow([](HWND hwnd) {
@@ -879,14 +883,21 @@ TEST_F(InstallerTest, AFolderNotNewOrEmptyOrThatTheProgramsCannotReadIsRefusedBe
                    ui::Text(hwnd).rfind("Qarvo Context Menu Setup", 0) == 0;
         });
         ASSERT_NE(window, nullptr);
+        const auto choice = [window](const char* text) {
+            return Descendant(window, [text](HWND child) { return ui::Text(child) == text; });
+        };
+        HWND onlyForMe = nullptr;
         ASSERT_TRUE(ui::WaitUntil([&] {
-            const std::string texts = ChildTexts(window);
-            return texts.find("For &everyone on this computer") != std::string::npos &&
-                   texts.find("Only for &me (no administrator rights)") != std::string::npos;
+            return (onlyForMe = choice("Only for &me (no administrator rights)"));
         })) << ChildTexts(window);
+        HWND forEveryone = choice("For &everyone on this computer (needs administrator rights)");
+        ASSERT_NE(forEveryone, nullptr);
+        EXPECT_EQ(::SendMessageA(forEveryone, BM_GETCHECK, 0, 0), BST_CHECKED);
+        ::SendMessageA(onlyForMe, BM_CLICK, 0, 0);
         PressButton(window, IDOK); // Next
         HWND folderEdit = nullptr;
         ASSERT_TRUE(ui::WaitUntil([&] { return (folderEdit = DescendantWithId(window, 1019)); }));
+        EXPECT_EQ(ui::Text(folderEdit), UserInstallFolder());
         ::SendMessageW(folderEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(unspellable.c_str()));
         PressButton(window, IDOK); // Install
         HWND told = ui::WaitForWindow([window](HWND hwnd) {
