@@ -1,6 +1,7 @@
 // Program paths as the system may report them: a folder found is an absolute one, and the path
 // is that folder, a backslash and the file's name, in the ordinary, the "\\?\" or the
-// "\\?\UNC\" form; an ordinary drive path always gives its folder.
+// "\\?\UNC\" form; an ordinary drive path always gives its folder. The same text as a command
+// line: the restart's mark is found only where it is written.
 #include "AppFolder.h"
 
 #include <cstdint>
@@ -14,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         path += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
     }
 
+    if (IsRestartedElevated(path) && path.find(kRestartedElevated) == std::wstring::npos) {
+        std::abort();
+    }
     const std::wstring folder = ModuleFolder(path);
     if (folder.empty()) {
         if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&

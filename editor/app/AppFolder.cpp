@@ -25,3 +25,37 @@ std::wstring ModuleFolder(const std::wstring& modulePath) {
     std::wstring folder = path.substr(0, slash);
     return IsAbsoluteFolder(folder) ? folder : std::wstring();
 }
+
+bool ShouldRestartElevated(bool folderWritable, bool elevatedOrRestarted) {
+    // A start with administrator rights that still cannot write never asks again: no loop.
+    return !folderWritable && !elevatedOrRestarted;
+}
+
+bool IsRestartedElevated(const std::wstring& commandLine) {
+    // The program's name ends at its closing quote, or at the first blank when unquoted.
+    std::size_t at = 0;
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        at = commandLine.find(L'"', 1);
+        at = at == std::wstring::npos ? commandLine.size() : at + 1;
+    }
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    for (;;) {
+        while (at < commandLine.size() && !blank(commandLine[at])) {
+            ++at; // the rest of the current argument
+        }
+        while (at < commandLine.size() && blank(commandLine[at])) {
+            ++at;
+        }
+        if (at >= commandLine.size()) {
+            return false;
+        }
+        std::size_t end = at;
+        while (end < commandLine.size() && !blank(commandLine[end])) {
+            ++end;
+        }
+        if (commandLine.compare(at, end - at, kRestartedElevated) == 0) {
+            return true;
+        }
+        at = end;
+    }
+}

@@ -28,9 +28,9 @@ FARPROC WINAPI LoadFromSystemFolder(unsigned notification, PDelayLoadInfo info) 
     return reinterpret_cast<FARPROC>(::LoadLibraryExA(path.c_str(), nullptr, 0));
 }
 
-// The elevated editor loads libraries only from the system folder, never from its own folder,
-// the current one or the PATH. Skin.dll, imported at load time, was found beside the program
-// before this runs, so the program's folder needs no place in the search.
+// The editor (elevated where its folder needs it) loads libraries only from the system folder,
+// never from its own folder, the current one or the PATH. Skin.dll, imported at load time, was
+// found beside the program before this runs, so the program's folder needs no place in the search.
 void RestrictLibrarySearch() {
     // Windows 7 has the call only with its update KB2533623.
     using SetDirectories = BOOL(WINAPI*)(DWORD);

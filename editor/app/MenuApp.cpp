@@ -2,12 +2,14 @@
 #include "AppConfig.h"
 #include "AnsiText.h"
 #include "AppFolder.h"
+#include "Elevation.h"
 #include "EntryIcons.h"
 #include "MainDlg.h"
 #include "MenuData.h"
 #include "MenuIconsFile.h"
 #include "MenuResource.h"
 #include "QarvoIdentity.h"
+#include "ShellLaunch.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -95,6 +97,21 @@ bool MenuDataMatches(const std::string& path, const MenuItemList& items) {
     return std::memcmp(onDisk.data(), items.data(), items.size() * sizeof(MenuItem)) == 0;
 }
 
+// The full path of this program file; empty when the system cannot give it.
+std::wstring ProgramPath() {
+    std::wstring module(MAX_PATH, L'\0');
+    DWORD length = 0;
+    for (;;) {
+        length = ::GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size()));
+        if (length < module.size() || module.size() > kMaxLongPath) {
+            break;
+        }
+        module.resize(module.size() * 2); // cut short: ask again with room for all of it
+    }
+    module.resize(length < module.size() ? length : 0);
+    return module;
+}
+
 } // namespace
 
 void ShowErrorBox(const std::string& text) {
@@ -106,37 +123,16 @@ BOOL CMenuApp::InitInstance() {
     CWinApp::InitInstance();
 
     // Another editor runs: bring it forward and leave without touching anything.
-    m_hMutex = ::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName);
-    if (m_hMutex == nullptr) {
-        m_hMutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
-        // Two editors started at the same moment: the later creator is the second instance.
-        m_bFirstInstance = m_hMutex != nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS;
-        if (m_hMutex == nullptr) {
-            m_bFirstInstance = TRUE; // no mutex to be had: run rather than refuse to start
-        }
-    }
-    if (!m_bFirstInstance) {
-        HWND running = ::FindWindowA(kDialogClass, kAppTitle);
-        for (DWORD waited = 0; running == nullptr && waited < kWaitForRunningMs; waited += 100) {
-            ::Sleep(100);
-            running = ::FindWindowA(kDialogClass, kAppTitle);
-        }
-        if (running != nullptr) {
-            ::ShowWindow(running, SW_RESTORE);
-            ::SetForegroundWindow(running);
-        } else {
-            // Leaving without a word would look as if the editor did not start at all.
-            ShowErrorBox(std::string("Another ") + QARVO_PRODUCT_NAME +
-                         " editor seems to be starting or stuck: it runs, but shows no window.\n\n"
-                         "If it waits for an answer to a message, give it; otherwise end Menu.exe "
-                         "in the Task Manager and start the editor again.");
-            m_nQuitCode = 1;
-        }
+    if (!ClaimFirstInstance()) {
+        ShowRunningEditor();
         return FALSE;
     }
-
+    // Before the shell's ShellExecuteEx too, which may hand the start to COM objects.
     ::CoInitialize(nullptr);
     InitAppFolder();
+    if (HandOverToElevatedEditor()) {
+        return FALSE;
+    }
     LoadConfiguration();
 
     if (RegisterDialogClass()) {
@@ -156,20 +152,69 @@ BOOL CMenuApp::InitInstance() {
     return TRUE;
 }
 
+bool CMenuApp::ClaimFirstInstance() {
+    m_hMutex = ::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName);
+    if (m_hMutex == nullptr) {
+        m_hMutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
+        // Two editors started at the same moment: the later creator is the second instance.
+        m_bFirstInstance = m_hMutex != nullptr && ::GetLastError() != ERROR_ALREADY_EXISTS;
+        if (m_hMutex == nullptr) {
+            m_bFirstInstance = TRUE; // no mutex to be had: run rather than refuse to start
+        }
+    }
+    return m_bFirstInstance != FALSE;
+}
+
+void CMenuApp::ShowRunningEditor() {
+    HWND running = ::FindWindowA(kDialogClass, kAppTitle);
+    for (DWORD waited = 0; running == nullptr && waited < kWaitForRunningMs; waited += 100) {
+        ::Sleep(100);
+        running = ::FindWindowA(kDialogClass, kAppTitle);
+    }
+    if (running != nullptr) {
+        ::ShowWindow(running, SW_RESTORE);
+        ::SetForegroundWindow(running);
+    } else {
+        // Leaving without a word would look as if the editor did not start at all.
+        ShowErrorBox(std::string("Another ") + QARVO_PRODUCT_NAME +
+                     " editor seems to be starting or stuck: it runs, but shows no window.\n\n"
+                     "If it waits for an answer to a message, give it; otherwise end Menu.exe "
+                     "in the Task Manager and start the editor again.");
+        m_nQuitCode = 1;
+    }
+}
+
+bool CMenuApp::HandOverToElevatedEditor() {
+    if (AppFolder().empty() ||
+        !ShouldRestartElevated(FolderIsWritable(AppFolder()),
+                               IsProcessElevated() || IsRestartedElevated(::GetCommandLineW()))) {
+        return false;
+    }
+    // The editor started in this one's place must not meet it as another editor: the mutex
+    // goes first, and is taken again when no such editor starts.
+    if (m_hMutex != nullptr) {
+        ::CloseHandle(m_hMutex);
+        m_hMutex = nullptr;
+    }
+    const std::wstring program = ProgramPath();
+    const DWORD error = StartElevated(program, ModuleFolder(program));
+    if (error == ERROR_SUCCESS) {
+        m_bFirstInstance = FALSE; // it loads and saves the files; this one touches nothing
+        return true;
+    }
+    // Refused (ERROR_CANCELLED) or impossible: this one runs, and a save that fails is
+    // reported at exit. An editor started meanwhile is the one that runs instead.
+    if (!ClaimFirstInstance()) {
+        ShowRunningEditor();
+        return true;
+    }
+    return false;
+}
+
 void CMenuApp::InitAppFolder() {
     // Always the folder of this program file: whoever starts the editor writes the command line,
     // and the files of this installation must never follow it elsewhere.
-    std::wstring module(MAX_PATH, L'\0');
-    DWORD length = 0;
-    for (;;) {
-        length = ::GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size()));
-        if (length < module.size() || module.size() > kMaxLongPath) {
-            break;
-        }
-        module.resize(module.size() * 2); // cut short: ask again with room for all of it
-    }
-    module.resize(length < module.size() ? length : 0);
-    const std::wstring folder = ModuleFolder(module);
+    const std::wstring folder = ModuleFolder(ProgramPath());
     std::string ansi;
     const char* problem = nullptr;
     if (folder.empty()) {

@@ -26,6 +26,13 @@ public:
     BOOL m_bFirstInstance = FALSE;
 
 private:
+    // Takes the single-instance mutex; false when another editor holds it.
+    bool ClaimFirstInstance();
+    // Brings the running editor forward, or says that it shows no window.
+    void ShowRunningEditor();
+    // When this editor cannot write its folder and may ask for administrator rights, starts
+    // itself again with them: true when this one ends here.
+    bool HandOverToElevatedEditor();
     // Loads "Config.xml", keeps a copy of a file it cannot use faithfully and says what it found.
     void LoadConfiguration();
     // Writes "Config.xml" and, where it does not match the list, "menu.dat"; each failure adds

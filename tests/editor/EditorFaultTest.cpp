@@ -2,6 +2,7 @@
 // folder. The user's list must survive each, and every failure must be named.
 #include "AnsiText.h"
 #include "AppConfig.h"
+#include "Elevation.h"
 #include "EditorProcess.h"
 #include "MenuData.h"
 #include "QarvoIdentity.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <iostream>
 #include <random>
@@ -34,6 +36,19 @@ std::string SystemText(DWORD code) {
         message.pop_back();
     }
     return message;
+}
+
+// How many processes run the program file named name.
+int ProcessCount(const char* name) {
+    const win32::CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+         more = ::Process32Next(snapshot.Get(), &entry)) {
+        count += ::lstrcmpiA(entry.szExeFile, name) == 0 ? 1 : 0;
+    }
+    return count;
 }
 
 class EditorFaultTest : public ::testing::Test {
@@ -202,9 +217,15 @@ TEST_F(EditorFaultTest, ReadOnlyFolderLosesNothingAndSaysSo) {
     }
     const std::string folder = "R:\\app";
     const std::string saved = ReadFileBytes(folder + "\\Config.xml");
+    ASSERT_FALSE(FolderIsWritable(folder));
+    // Under Wine every process is elevated: the editor runs where it was started, with no
+    // second start, as an editor refused administrator rights (or still unable to write with
+    // them) does on Windows.
     EditorProcess editor(folder);
     HWND main = editor.WaitForMainWindow();
     ASSERT_NE(main, nullptr);
+    EXPECT_EQ(WindowProcess(main), editor.Id());
+    EXPECT_EQ(ProcessCount("Menu.exe"), 1);
     EXPECT_EQ(RowCount(main), 2);
     const std::vector<std::string> reports = AddAndClose(editor, main, "C:\\windows\\notepad.exe");
     ASSERT_EQ(reports.size(), 2u);

@@ -6,6 +6,7 @@
 #include "QarvoIdentity.h"
 #include "Display.h"
 #include "DlgMsgbx.h"
+#include "Elevation.h"
 #include "EditorFixture.h"
 #include "EditorProcess.h"
 #include "EntryIcons.h"
@@ -132,6 +133,28 @@ TEST(ModuleFolder, EveryFormOfAProgramPathGivesItsOrdinaryFolder) {
                                 L"\\\\Menu.exe", L"\\\\?\\UNC\\Menu.exe", L""}) {
         EXPECT_EQ(ModuleFolder(path), L"") << win32::ToAnsi(path);
     }
+}
+
+TEST(Elevation, OnlyAFolderItCannotWriteAsksOnceForAdministratorRights) {
+    EXPECT_TRUE(ShouldRestartElevated(false, false));
+    EXPECT_FALSE(ShouldRestartElevated(true, false)) << "a per-user installation never asks";
+    EXPECT_FALSE(ShouldRestartElevated(false, true)) << "elevated already, or restarted: no loop";
+    EXPECT_FALSE(ShouldRestartElevated(true, true));
+    // The restart's mark, among the arguments after the program's own name.
+    EXPECT_TRUE(IsRestartedElevated(L"\"C:\\Program Files\\Q\\Menu.exe\" /elevated"));
+    EXPECT_TRUE(IsRestartedElevated(L"Menu.exe x\t/elevated "));
+    for (const wchar_t* line : {L"\"C:\\a /elevated\\Menu.exe\"", L"/elevated",
+                                L"Menu.exe /elevatedx", L"Menu.exe \"/elevated\"", L""}) {
+        EXPECT_FALSE(IsRestartedElevated(line)) << win32::ToAnsi(line);
+    }
+
+    // Tried with a real file, which is gone again.
+    const TempDir dir;
+    EXPECT_TRUE(FolderIsWritable(dir.Path()));
+    EXPECT_FALSE(FolderIsWritable(dir.File("missing")));
+    WIN32_FIND_DATAA found;
+    const win32::CFind any(::FindFirstFileA(dir.File("*.tmp").c_str(), &found));
+    EXPECT_FALSE(any.Valid());
 }
 
 TEST_F(MainDlgTest, ShowsTheEntriesWithTheInitialControlStates) {
