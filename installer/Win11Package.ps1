@@ -1,14 +1,17 @@
 <#
   Windows 11's sparse package, as the installer registers and removes it (Win11Package.nsh).
 
-  -Register -Package FILE -ExternalLocation FOLDER -AllUsers
+  -Register -Package FILE -ExternalLocation FOLDER [-AllUsers]
       Stages the package with the install folder as its external location, provisions it for
       every user of the machine (each gets it at their next sign-in) and registers it for the
-      user running the installer now. The folder's permissions as they were before are kept in
-      the product's key, for the removal to put back.
-  -Remove -Family NAME -Handler DLL -ExternalLocation FOLDER -AllUsers
-      Stops the COM surrogates that hold DLL, removes the package for every user and from the
-      provisioned list, and puts the folder's permissions back.
+      user running the installer now. Without -AllUsers (an installation for one user) it is
+      added for the current user only, nothing provisioned. The folder's permissions as they
+      were before are kept in the product's key (HKLM, or HKCU for one user), for the removal
+      to put back.
+  -Remove -Family NAME -Handler DLL -ExternalLocation FOLDER [-AllUsers]
+      Stops the COM surrogates that hold DLL, removes the package (for every user and from the
+      provisioned list with -AllUsers, else the current user's), and puts the folder's
+      permissions back.
 
   Exit code 0 on success; otherwise the reason is written out and the code is 1.
 #>
@@ -45,12 +48,18 @@ function Wait-Deployment($operation, [string] $what) {
 }
 
 $manager = New-Object Windows.Management.Deployment.PackageManager
-$productKey = "HKLM:\$Key"
+$productKey = if ($AllUsers) { "HKLM:\$Key" } else { "HKCU:\$Key" }
 
 try {
     if ($Register) {
         if (-not (Test-Path $productKey)) { $null = New-Item -Path $productKey -Force }
         Set-ItemProperty -Path $productKey -Name 'FolderSecurity' -Value (Get-Acl $ExternalLocation).Sddl
+        if (-not $AllUsers) {
+            $options = New-Object Windows.Management.Deployment.AddPackageOptions
+            $options.ExternalLocationUri = [Uri] $ExternalLocation
+            Wait-Deployment $manager.AddPackageByUriAsync([Uri] $Package, $options) 'Adding the package for this user'
+            exit 0
+        }
         $options = New-Object Windows.Management.Deployment.StagePackageOptions
         $options.ExternalLocationUri = [Uri] $ExternalLocation
         Wait-Deployment $manager.StagePackageByUriAsync([Uri] $Package, $options) 'Staging the package'
@@ -64,11 +73,17 @@ try {
         Get-Process -Name dllhost -ErrorAction SilentlyContinue | Where-Object {
             $_.Modules | Where-Object { $_.FileName -eq $Handler }
         } | Stop-Process -Force
-        foreach ($installed in $manager.FindPackages($Family)) {
-            Wait-Deployment $manager.RemovePackageAsync($installed.Id.FullName,
-                [Windows.Management.Deployment.RemovalOptions]::RemoveForAllUsers) 'Removing the package'
+        if ($AllUsers) {
+            foreach ($installed in $manager.FindPackages($Family)) {
+                Wait-Deployment $manager.RemovePackageAsync($installed.Id.FullName,
+                    [Windows.Management.Deployment.RemovalOptions]::RemoveForAllUsers) 'Removing the package'
+            }
+            Wait-Deployment $manager.DeprovisionPackageForAllUsersAsync($Family) 'Taking it off the provisioned list'
+        } else {
+            foreach ($installed in $manager.FindPackagesForUser('', $Family)) {
+                Wait-Deployment $manager.RemovePackageAsync($installed.Id.FullName) 'Removing the package'
+            }
         }
-        Wait-Deployment $manager.DeprovisionPackageForAllUsersAsync($Family) 'Taking it off the provisioned list'
         $before = (Get-ItemProperty -Path $productKey -Name 'FolderSecurity' -ErrorAction SilentlyContinue).FolderSecurity
         if ($before -and (Test-Path $ExternalLocation)) {
             $acl = Get-Acl $ExternalLocation

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Makes the release from the staged layout: the sparse package (.msix), the installer and the
-portable zip, signed when a certificate is given.
+portable zip, signed when a certificate is given, and the package manager's manifest of the
+installer (winget/).
 
     package.py CONFIG OUTDIR [--stage DIR] [--work DIR] [--setup-only [--setup-name NAME]]
     package.py --sign FILE [--keep COPY]      (the installer's compiler calls this back)
@@ -207,6 +208,77 @@ def make_msix(manifest, path):
     zip_file.close()
 
 
+# --- The package manager's manifest ----------------------------------------------------------
+
+# The schema of the Windows package manager's manifests these files follow.
+WINGET_SCHEMA = "1.28.0"
+# How the installer is told its kind of installation, by the manifest's scope.
+WINGET_SCOPES = (("machine", "/AllUsers"), ("user", "/CurrentUser"))
+
+
+def yaml_text(value):
+    """A YAML scalar in single quotes, which need no escapes but doubled quotes."""
+    return "'" + str(value).replace("'", "''") + "'"
+
+
+def write_winget(folder, identity, setup):
+    """The multi-file manifest of the installer: version, default locale and installer files.
+    The installer's address is a placeholder on the product's web site until the release is
+    published; its hash is the built file's."""
+    with open(setup, "rb") as f:
+        sha256 = hashlib.sha256(f.read()).hexdigest().upper()
+    ident = identity["identifier"]
+    head = ["PackageIdentifier: " + yaml_text(ident),
+            "PackageVersion: " + yaml_text(identity["version"])]
+
+    def tail(kind):
+        return ["ManifestType: " + kind, "ManifestVersion: " + WINGET_SCHEMA]
+
+    def schema(kind):
+        return ["# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.%s.schema.json"
+                % (kind, WINGET_SCHEMA), ""]
+
+    files = {
+        ident + ".yaml": schema("version") + head + ["DefaultLocale: en-US"] + tail("version"),
+        ident + ".locale.en-US.yaml": schema("defaultLocale") + head + [
+            "PackageLocale: en-US",
+            "Publisher: " + yaml_text(identity["publisher"]),
+            "PublisherUrl: " + yaml_text(identity["website"]),
+            "PackageName: " + yaml_text(identity["name"]),
+            "PackageUrl: " + yaml_text(identity["website"]),
+            "License: " + yaml_text(identity["license"]),
+            "Copyright: " + yaml_text(identity["copyright"]),
+            "ShortDescription: " + yaml_text(identity["description"]),
+        ] + tail("defaultLocale"),
+    }
+    installer = schema("installer") + head + [
+        "InstallerType: nullsoft",
+        "InstallModes:", "- interactive", "- silent", "- silentWithProgress",
+        "UpgradeBehavior: install",
+        "ProductCode: " + yaml_text(identity["product_code"]),
+        "Installers:"]
+    url = identity["website"] + "download/" + os.path.basename(setup)
+    for scope, switch in WINGET_SCOPES:
+        installer += ["- Architecture: x64",
+                      "  Scope: " + scope,
+                      "  InstallerUrl: " + yaml_text(url),
+                      "  InstallerSha256: " + sha256]
+        if scope == "machine":
+            # Started without administrator rights, it asks for them itself.
+            installer.append("  ElevationRequirement: elevatesSelf")
+        installer += [
+            "  InstallerSwitches:",
+            "    Silent: /S",
+            "    SilentWithProgress: /S",
+            "    Custom: " + switch]
+    files[ident + ".installer.yaml"] = installer + tail("installer")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for name, lines in files.items():
+        with open(os.path.join(folder, name), "w", encoding="utf-8", newline="\n") as f:
+            f.write("\n".join(lines) + "\n")
+
+
 # --- The release ---------------------------------------------------------------------------
 
 def main():
@@ -288,6 +360,8 @@ def main():
                 z.write(full, os.path.relpath(full, stage))
         for extra in config["portable_extras"]:
             z.write(extra, os.path.basename(extra))
+
+    write_winget(os.path.join(out, "winget"), config["winget"], setup)
 
     for name in (config["setup_name"], config["portable_name"], config["msix_name"]):
         path = os.path.join(out, name)

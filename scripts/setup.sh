@@ -12,6 +12,7 @@ packages=(
     clang libclang-rt-14-dev # the native fuzz targets
     nsis unzip # makensis: the installer; unzip: the tests check the portable zip
     python3 openssl # installer/package.py makes the sparse package; the certificate's subject
+    python3-yaml # the package test reads the winget manifest
 )
 
 # osslsigncode signs the release. Debian 12 has 2.5; 2.9, which signs the sparse package

@@ -1,6 +1,6 @@
 // The installer, its uninstaller and the portable folder, in a Wine prefix of their own: what
-// they put where, what they register and list, and the road of one entry through the
-// installed programs. Each test starts and ends with nothing installed.
+// they put where, what they register and list, for everyone and for one user, and the road of
+// one entry through the installed programs. Each test starts and ends with nothing installed.
 #include "AdminOnly.h"
 #include "EditorProcess.h"
 #include "MenuData.h"
@@ -13,11 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -62,8 +64,12 @@ std::string InstallFolder() {
 std::string InstalledHandler() {
     return InstallFolder() + "\\Torlin.dll";
 }
-std::string Shortcut() {
-    return KnownFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct + ".lnk";
+std::string Shortcut(int programs = CSIDL_COMMON_PROGRAMS) {
+    return KnownFolder(programs) + "\\" + kProduct + ".lnk";
+}
+// Where an installation for the current user goes.
+std::string UserInstallFolder() {
+    return KnownFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\" + kProduct;
 }
 
 // What the installer (or the uninstaller) wrote of its last run (UTF-16 with a byte order mark).
@@ -121,6 +127,59 @@ DWORD ReadRegDword(HKEY root, const std::string& path, const char* name) {
     return value;
 }
 
+// The SID of the user this test runs as, as text.
+std::string CurrentUserSid() {
+    win32::CHandle token;
+    BYTE buffer[256];
+    DWORD size = 0;
+    char* text = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive()) ||
+        !::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size) ||
+        !::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+        return "";
+    }
+    const std::string sid = text;
+    ::LocalFree(text);
+    return sid;
+}
+
+// Every value of a registry hive as "key\value=data" lines, as reg.exe exports them.
+std::set<std::string> RegistryLines(const char* hive) {
+    const TempDir out;
+    const std::string file = out.File("hive.reg");
+    testing_support::RunAndWait("reg.exe export " + std::string(hive) + " \"" + file + "\" /y");
+    const std::string bytes = ReadFileBytes(file);
+    std::set<std::string> lines;
+    if (bytes.size() < 2) {
+        return lines;
+    }
+    const std::string text = win32::ToAnsi(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                                           static_cast<int>(bytes.size() / 2 - 1));
+    std::string key;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find("\r\n", at);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind("[", 0) == 0) {
+            key = line;
+            lines.insert(key);
+        } else if (!line.empty()) {
+            lines.insert(key + line);
+        }
+        at = end + 2;
+    }
+    return lines;
+}
+
+// What after holds that before does not.
+std::vector<std::string> Added(const std::set<std::string>& before,
+                               const std::set<std::string>& after) {
+    std::vector<std::string> added;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(added));
+    return added;
+}
+
 std::string GuidText(const GUID& guid) {
     wchar_t wide[64] = {};
     ::StringFromGUID2(guid, wide, 64);
@@ -140,15 +199,9 @@ bool NothingRegistered() {
     });
 }
 
-// The submenu's titles that a context menu of path shows through our registered handler.
-std::vector<std::string> SubmenuTitles(const std::string& path) {
-    const std::vector<RegisteredHandler> handlers =
-        ShellHostFixture::OurHandlers(ShellTarget::File);
+// The submenu's titles in the menu a host was opened with.
+std::vector<std::string> SubmenuTitles(const CShellHost& host) {
     std::vector<std::string> titles;
-    CShellHost host;
-    if (handlers.size() != 1 || host.Open(ShellTarget::File, path, handlers[0].clsid, 1) <= 0) {
-        return titles;
-    }
     for (const MenuNode& node : host.Walk()) {
         if (node.text == "&Qarvo Context Menu") {
             for (const MenuNode& item : node.children) {
@@ -157,6 +210,17 @@ std::vector<std::string> SubmenuTitles(const std::string& path) {
         }
     }
     return titles;
+}
+
+// The submenu's titles that a context menu of path shows through our registered handler.
+std::vector<std::string> SubmenuTitles(const std::string& path) {
+    const std::vector<RegisteredHandler> handlers =
+        ShellHostFixture::OurHandlers(ShellTarget::File);
+    CShellHost host;
+    if (handlers.size() != 1 || host.Open(ShellTarget::File, path, handlers[0].clsid, 1) <= 0) {
+        return {};
+    }
+    return SubmenuTitles(host);
 }
 
 // The files and folders queued for deletion at the next restart.
@@ -252,14 +316,15 @@ std::string ManifestOf(const std::string& program) {
     return text ? std::string(text, ::SizeofResource(module.Get(), found)) : "";
 }
 
-// The control with the given id anywhere below a window (a wizard's page is a dialog inside it).
-HWND DescendantWithId(HWND window, int id) {
-    std::pair<int, HWND> search(id, nullptr);
+// The first control anywhere below a window that matches (a wizard's page is a dialog inside
+// it).
+template <class Matches> HWND Descendant(HWND window, Matches matches) {
+    std::pair<Matches*, HWND> search(&matches, nullptr);
     ::EnumChildWindows(
         window,
         [](HWND child, LPARAM found) -> BOOL {
-            auto* search = reinterpret_cast<std::pair<int, HWND>*>(found);
-            if (::GetDlgCtrlID(child) != search->first) {
+            auto* search = reinterpret_cast<std::pair<Matches*, HWND>*>(found);
+            if (!(*search->first)(child)) {
                 return TRUE;
             }
             search->second = child;
@@ -267,6 +332,9 @@ HWND DescendantWithId(HWND window, int id) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.second;
+}
+HWND DescendantWithId(HWND window, int id) {
+    return Descendant(window, [id](HWND child) { return ::GetDlgCtrlID(child) == id; });
 }
 
 std::string ProductVersionOf(const std::string& program) {
@@ -410,10 +478,13 @@ protected:
         ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
         ASSERT_FALSE(FileExists(InstallFolder())) << "a test left an installation behind";
         ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "a test left one listed";
+        ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "a test left one listed";
     }
     void TearDown() override {
-        if (RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) {
-            QuietUninstall();
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            if (RegKeyExists(root, kUninstallKey)) {
+                QuietUninstall(root);
+            }
         }
         Restart();
         ::CoUninitialize();
@@ -430,14 +501,34 @@ protected:
     }
     // As a deployment tool removes it: the quiet command of the uninstall entry, waited for
     // itself (not the processes it starts). Its log is printed when it does not simply end.
-    static DWORD QuietUninstall() {
-        const DWORD code = testing_support::RunAndWait(
-            ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString"));
+    static DWORD QuietUninstall(HKEY root = HKEY_LOCAL_MACHINE) {
+        const DWORD code =
+            testing_support::RunAndWait(ReadRegString(root, kUninstallKey, "QuietUninstallString"));
         if (code != 0) {
             std::printf("The uninstaller ended with %lu:\n%s\n", code,
                         SetupLog("QarvoContextMenu-Uninstall.log").c_str());
         }
         return code;
+    }
+    // The permissions Setup gave folder, as its log shows them.
+    static std::string AskedFolderSecurity(const std::string& folder) {
+        const std::string log = SetupLog();
+        const std::string asked = "Folder security of " + folder + ": ";
+        const std::size_t at = log.find(asked);
+        if (at == std::string::npos) {
+            return log;
+        }
+        return log.substr(at + asked.size(), log.find('\r', at) - at - asked.size());
+    }
+    // The road of one entry: the installed editor adds file through the file dialog and saves
+    // the list at exit.
+    static void AddThroughTheInstalledEditor(const std::string& folder, const std::string& file) {
+        EditorProcess editor(folder);
+        HWND main = editor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(AddThroughFileDialog(main, file));
+        ::PostMessageA(main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(editor.WaitForExit(), 0u);
     }
     static bool WriteUserFiles(const std::string& folder) {
         const MenuItemList list = {MakeMenuItem("notes.txt", "C:\\Docs\\notes.txt")};
@@ -481,11 +572,7 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
     // The folder's own permissions, whatever its parent's: SYSTEM and Administrators full
     // control, Users read and run, nothing inherited, owned by Administrators - a folder that
     // the handler registers from. Wine keeps none of it: the log shows what was asked for.
-    const std::string log = SetupLog();
-    const std::string asked = "Folder security of " + folder + ": ";
-    const std::size_t at = log.find(asked);
-    ASSERT_NE(at, std::string::npos) << log;
-    const std::string sddl = log.substr(at + asked.size(), log.find('\r', at) - at - asked.size());
+    const std::string sddl = AskedFolderSecurity(folder);
     const CSecurityDescriptor descriptor(sddl.c_str());
     EXPECT_TRUE(descriptor ==
                 CSecurityDescriptor("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)"))
@@ -533,21 +620,85 @@ TEST_F(InstallerTest, SilentInstallPlacesRegistersAndListsTheProgramAndItsRoadWo
     EXPECT_EQ(shortcut.target, folder + "\\Menu.exe");
     EXPECT_EQ(shortcut.workingFolder, folder);
 
-    // The road of one entry: the installed editor adds a file through the file dialog, and the
-    // installed handler shows it.
+    // The road of one entry: the installed editor adds a file, and the installed handler shows
+    // it.
     TempDir docs;
     const std::string notes = docs.File("notes.txt");
     ASSERT_TRUE(WriteFileBytes(notes, "remember the milk\r\n"));
-    {
-        EditorProcess editor(folder);
-        HWND main = editor.WaitForMainWindow();
-        ASSERT_NE(main, nullptr);
-        ASSERT_TRUE(AddThroughFileDialog(main, notes));
-        ::PostMessageA(main, WM_CLOSE, 0, 0);
-        ASSERT_EQ(editor.WaitForExit(), 0u);
-    }
+    ASSERT_NO_FATAL_FAILURE(AddThroughTheInstalledEditor(folder, notes));
     EXPECT_EQ(SubmenuTitles(notes), std::vector<std::string>{"notes.txt"});
     EXPECT_NE(::GetModuleHandleA(InstalledHandler().c_str()), nullptr);
+}
+
+TEST_F(InstallerTest, InstallForTheCurrentUserIsThatUsersAloneAndLeavesTheMachineAsItWas) {
+    const std::set<std::string> machine = RegistryLines("HKLM");
+    ASSERT_FALSE(machine.empty());
+    EXPECT_EQ(Install(" /AllUsers /CurrentUser"), DWORD{ERROR_INVALID_PARAMETER});
+    ASSERT_EQ(Install(" /CurrentUser"), 0u);
+    const std::string folder = UserInstallFolder();
+    EXPECT_EQ(FilesBelow(folder), InstalledLayout());
+    EXPECT_FALSE(FileExists(InstallFolder()));
+    EXPECT_EQ(Added(machine, RegistryLines("HKLM")), std::vector<std::string>{});
+
+    // The user's own folder, wherever it is: the user, SYSTEM and Administrators full control,
+    // nothing inherited, its owner left as the user who made it.
+    const std::string sddl = AskedFolderSecurity(folder);
+    EXPECT_TRUE(
+        CSecurityDescriptor(sddl.c_str()) ==
+        CSecurityDescriptor(
+            ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + CurrentUserSid() + ")").c_str()))
+        << sddl;
+
+    // Registered, listed and on the Start menu for this user only.
+    const std::string server =
+        "Software\\Classes\\CLSID\\" QARVO_HANDLER_CLSID_TEXT "\\InprocServer32";
+    std::vector<std::string> userKeys = {server};
+    for (ShellTarget target : kTargets) {
+        for (const std::string& key : CShellHost::HandlerKeys(target)) {
+            userKeys.push_back("Software\\Classes\\" + key + "\\QarvoContextMenu");
+        }
+    }
+    for (const std::string& key : userKeys) {
+        EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key)) << key;
+    }
+    const std::string handler = ReadRegString(HKEY_CURRENT_USER, server);
+    EXPECT_EQ(handler, folder + "\\Torlin.dll");
+    EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), folder);
+    EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, kUninstallKey, "UninstallString"),
+              "\"" + folder + "\\Uninstall.exe\"");
+    EXPECT_EQ(ReadShortcut(Shortcut(CSIDL_PROGRAMS)).target, folder + "\\Menu.exe");
+
+    // The road of one entry, to the installed handler loaded from the path its registration
+    // names (Wine's COM reads no class registered for one user only).
+    TempDir docs;
+    const std::string notes = docs.File("notes.txt");
+    ASSERT_TRUE(WriteFileBytes(notes, "remember the milk\r\n"));
+    ASSERT_NO_FATAL_FAILURE(AddThroughTheInstalledEditor(folder, notes));
+    {
+        CLSID clsid;
+        ASSERT_TRUE(
+            SUCCEEDED(::CLSIDFromString(win32::ToWide(QARVO_HANDLER_CLSID_TEXT).c_str(), &clsid)));
+        CShellHost explorer;
+        EXPECT_GT(explorer.OpenFromLibrary(ShellTarget::File, notes, handler, clsid, 1), 0);
+        EXPECT_EQ(SubmenuTitles(explorer), std::vector<std::string>{"notes.txt"});
+    }
+
+    // An installation for everyone is not added beside it; Setup says which one is there.
+    EXPECT_EQ(Install(" /AllUsers"), DWORD{ERROR_PRODUCT_VERSION});
+    EXPECT_NE(SetupLog().find("installed only for you, in " + folder + "."), std::string::npos)
+        << SetupLog();
+    EXPECT_FALSE(FileExists(InstallFolder()));
+
+    EXPECT_EQ(QuietUninstall(HKEY_CURRENT_USER), 0u);
+    EXPECT_FALSE(FileExists(folder));
+    for (const std::string& key : userKeys) {
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key)) << key;
+    }
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_FALSE(FileExists(Shortcut(CSIDL_PROGRAMS)));
+    const std::set<std::string> after = RegistryLines("HKLM");
+    EXPECT_EQ(Added(machine, after), std::vector<std::string>{});
+    EXPECT_EQ(Added(after, machine), std::vector<std::string>{});
 }
 
 TEST_F(InstallerTest, UpgradeReplacesAHandlerExplorerHoldsAndASilentUninstallThenAsksForARestart) {
@@ -618,7 +769,7 @@ TEST_F(InstallerTest, UpgradeAndUninstallWhileTheEditorRunsAreRefused) {
 TEST_F(InstallerTest, SilentInstallElsewhereAndSilentUninstallRemoveTheirOwnFilesKeysAndShortcut) {
     // The folder an administrator chose: given last, unquoted, spaces and all.
     const std::string folder = KnownFolder(CSIDL_PROGRAM_FILES) + "\\Qarvo Tools\\Context Menu";
-    ASSERT_EQ(Install(" /D=" + folder), 0u);
+    ASSERT_EQ(Install(" /AllUsers /D=" + folder), 0u);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, RegisteredClassKey() + "\\InprocServer32"),
               folder + "\\Torlin.dll");
     ASSERT_TRUE(WriteUserFiles(folder));
@@ -724,7 +875,8 @@ TEST_F(InstallerTest, AFolderNotNewOrEmptyOrThatTheProgramsCannotReadIsRefusedBe
     EXPECT_EQ(Install(" /D=" + deep + "d"), DWORD{ERROR_BAD_PATHNAME});
     EXPECT_FALSE(FileExists(deep + "d"));
 
-    // The same on the folder page: the reason, and the page stays.
+    // The same on the folder page, after the first page's question - for everyone, unless
+    // "only for me" is chosen, whose folder is the user's own: the reason, and the page stays.
     {
         CProcessTree wizard("\"" + SetupProgram() + "\"");
         HWND window = ui::WaitForWindow([](HWND hwnd) {
@@ -732,8 +884,21 @@ TEST_F(InstallerTest, AFolderNotNewOrEmptyOrThatTheProgramsCannotReadIsRefusedBe
                    ui::Text(hwnd).rfind("Qarvo Context Menu Setup", 0) == 0;
         });
         ASSERT_NE(window, nullptr);
+        const auto choice = [window](const char* text) {
+            return Descendant(window, [text](HWND child) { return ui::Text(child) == text; });
+        };
+        HWND onlyForMe = nullptr;
+        ASSERT_TRUE(ui::WaitUntil([&] {
+            return (onlyForMe = choice("Only for &me (no administrator rights)"));
+        })) << ChildTexts(window);
+        HWND forEveryone = choice("For &everyone on this computer (needs administrator rights)");
+        ASSERT_NE(forEveryone, nullptr);
+        EXPECT_EQ(::SendMessageA(forEveryone, BM_GETCHECK, 0, 0), BST_CHECKED);
+        ::SendMessageA(onlyForMe, BM_CLICK, 0, 0);
+        PressButton(window, IDOK); // Next
         HWND folderEdit = nullptr;
         ASSERT_TRUE(ui::WaitUntil([&] { return (folderEdit = DescendantWithId(window, 1019)); }));
+        EXPECT_EQ(ui::Text(folderEdit), UserInstallFolder());
         ::SendMessageW(folderEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(unspellable.c_str()));
         PressButton(window, IDOK); // Install
         HWND told = ui::WaitForWindow([window](HWND hwnd) {
@@ -770,6 +935,13 @@ TEST_F(InstallerTest, OneInstallationOnlyAndAnUninstallerTakesOnlyWhatIsItsOwn) 
     EXPECT_EQ(Install(" /D=" + elsewhere), DWORD{ERROR_PRODUCT_VERSION});
     EXPECT_FALSE(FileExists(elsewhere));
     EXPECT_NE(SetupLog().find("installed in " + folder + "."), std::string::npos) << SetupLog();
+    // Nor is one for the current user added beside it.
+    EXPECT_EQ(Install(" /CurrentUser"), DWORD{ERROR_PRODUCT_VERSION});
+    EXPECT_NE(SetupLog().find("installed for everyone on this computer, in " + folder + "."),
+              std::string::npos)
+        << SetupLog();
+    EXPECT_FALSE(FileExists(UserInstallFolder()));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey));
 
     // What such a second installation left before that was refused: the same programs and
     // the uninstaller in another folder, with lists of their own.
@@ -883,7 +1055,7 @@ TEST_F(InstallerTest, PortableFolderRegistersTheHandlerBesideItsScripts) {
     EXPECT_TRUE(NothingRegistered());
 }
 
-TEST_F(InstallerTest, Windows11PackageIsRegisteredForAllUsersAndRemovedOnUpgradeAndUninstall) {
+TEST_F(InstallerTest, Windows11PackageIsRegisteredForItsUsersAndRemovedOnUpgradeAndUninstall) {
     const std::string signedSetup = BuildFolder() + "\\signed-release\\dist\\" QARVO_SETUP_NAME;
     ASSERT_TRUE(FileExists(signedSetup)) << "made by package.signed_release_verifies";
     const CDeployStandIn deploy;
@@ -924,6 +1096,7 @@ TEST_F(InstallerTest, Windows11PackageIsRegisteredForAllUsersAndRemovedOnUpgrade
     const std::string family =
         ReadRegString(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE);
     EXPECT_EQ(family.rfind(QARVO_PACKAGE_NAME "_", 0), 0u) << family;
+    EXPECT_NE(requests[0].find("-Family \"" + family + "\""), std::string::npos) << requests[0];
     EXPECT_TRUE(SubmenuTitlesInNewProcess(notes).empty());
 
     // An upgrade stops the surrogate that holds the library and removes the package (for all
@@ -943,13 +1116,32 @@ TEST_F(InstallerTest, Windows11PackageIsRegisteredForAllUsersAndRemovedOnUpgrade
     EXPECT_NE(requests[3].find(removal), std::string::npos) << requests[3];
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY));
 
+    // Installed for the current user, the package is that user's alone: nothing provisioned
+    // for others, its record under HKCU, and removed for that user.
+    ASSERT_EQ(Install(" /CurrentUser", signedSetup), 0u);
+    const std::string userFolder = UserInstallFolder();
+    requests = deploy.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_NE(requests[4].find("-Register -Package \"" + userFolder + "\\" + kProduct +
+                               ".msix\" -ExternalLocation \"" + userFolder + "\""),
+              std::string::npos)
+        << requests[4];
+    EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE), family);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY));
+    EXPECT_EQ(QuietUninstall(HKEY_CURRENT_USER), 0u);
+    requests = deploy.Requests();
+    ASSERT_EQ(requests.size(), 6u);
+    EXPECT_NE(requests[5].find("-Remove -Family \"" + family + "\""), std::string::npos)
+        << requests[5];
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, QARVO_PACKAGE_KEY));
+
     // A package Windows refuses is reported, the installation still succeeds, and the classic
     // menu keeps serving.
     ASSERT_TRUE(deploy.Refuse());
     ASSERT_TRUE(installWithAList(signedSetup));
     requests = deploy.Requests();
-    ASSERT_EQ(requests.size(), 5u);
-    EXPECT_NE(requests[4].find(registration), std::string::npos) << requests[4];
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_NE(requests[6].find(registration), std::string::npos) << requests[6];
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, QARVO_PACKAGE_KEY, QARVO_PACKAGE_VALUE),
               "<missing>");
     EXPECT_FALSE(FileExists(package));

@@ -2,7 +2,8 @@
 """The release as a signed build makes it, checked from the outside: a throw-away certificate
 (made here, never kept), the packaging run with it, every signature verified by osslsigncode,
 the sparse package's block map recomputed from the parts themselves, its manifest read, and the
-zips tested. The unsigned build's package is checked to carry no signature.
+zips tested. The unsigned build's package is checked to carry no signature. The package
+manager's (winget) manifest of each, signed and unsigned, is read back against its installer.
 
     check_package.py --tool package.py --config package.json --out DIR --clsid CLSID
                      --unsigned UNSIGNED.msix
@@ -18,6 +19,8 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 import zipfile
+
+import yaml
 
 failures = []
 
@@ -133,6 +136,55 @@ def check_manifest(text, clsid, publisher):
           "Windows 10 2004 is the floor")
 
 
+def check_winget(dist, config):
+    """The multi-file manifest parses, names every field its schema requires, the built
+    installer's real hash, and one installer per scope with its switch."""
+    identity = config["winget"]
+    setup = os.path.join(dist, config["setup_name"])
+    with open(setup, "rb") as f:
+        sha256 = hashlib.sha256(f.read()).hexdigest().upper()
+    where = os.path.basename(os.path.dirname(dist)) + ": winget "
+    # Each file's type and the fields its schema requires besides the common ones.
+    files = {"": ("version", ["DefaultLocale"]),
+             ".locale.en-US": ("defaultLocale", ["PackageLocale", "Publisher", "PackageName",
+                                                 "License", "ShortDescription"]),
+             ".installer": ("installer", ["Installers"])}
+    manifests = {}
+    for suffix, (kind, required) in files.items():
+        with open(os.path.join(dist, "winget", identity["identifier"] + suffix + ".yaml"),
+                  encoding="utf-8") as f:
+            manifest = yaml.safe_load(f)
+        manifests[kind] = manifest
+        missing = [k for k in ["PackageIdentifier", "PackageVersion", "ManifestType",
+                               "ManifestVersion"] + required if not manifest.get(k)]
+        check(not missing, where + kind + " has every required field, missing: %r" % missing)
+        check(manifest.get("ManifestType") == kind, where + kind + ": its type")
+        check((manifest.get("PackageIdentifier"), manifest.get("PackageVersion")) ==
+              (identity["identifier"], identity["version"]), where + kind + ": package and version")
+    versions = {m.get("ManifestVersion") for m in manifests.values()}
+    check(len(versions) == 1 and
+          tuple(int(n) for n in versions.pop().split(".")) >= (1, 28, 0),
+          where + "one current schema for all three")
+    locale = manifests["defaultLocale"]
+    check((locale["Publisher"], locale["PackageName"], locale["License"]) ==
+          (identity["publisher"], identity["name"], identity["license"]),
+          where + "publisher, name and license of the identity")
+    installer = manifests["installer"]
+    check(installer.get("InstallerType") == "nullsoft" and
+          installer.get("UpgradeBehavior") == "install", where + "nullsoft, upgraded by install")
+    scopes = {}
+    for entry in installer["Installers"]:
+        switches = entry.get("InstallerSwitches", {})
+        check(entry.get("Architecture") == "x64" and entry.get("InstallerSha256") == sha256 and
+              entry.get("InstallerUrl", "").startswith("https://") and
+              entry["InstallerUrl"].endswith("/" + config["setup_name"]) and
+              switches.get("Silent") == "/S" and switches.get("SilentWithProgress") == "/S",
+              where + "x64, the built file's SHA-256, its address and the silent switch")
+        scopes[entry.get("Scope")] = switches.get("Custom")
+    check(scopes == {"machine": "/AllUsers", "user": "/CurrentUser"},
+          where + "one installer for each scope: %r" % scopes)
+
+
 def windows_publisher(slash_subject):
     """osslsigncode's "/C=US/O=.../CN=..." as a package's Publisher: the last part first."""
     parts = []
@@ -183,6 +235,9 @@ def main():
     for zip_path in (package, os.path.join(dist, config["portable_name"])):
         check(run(["unzip", "-tq", zip_path]).returncode == 0,
               "the zip tests clean: " + os.path.basename(zip_path))
+
+    check_winget(dist, config)
+    check_winget(os.path.dirname(args.unsigned), config)
 
     # The unsigned build says so and its package carries no signature.
     with zipfile.ZipFile(args.unsigned) as z:

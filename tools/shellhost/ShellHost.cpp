@@ -39,6 +39,26 @@ std::vector<MenuNode> WalkMenu(HMENU menu) {
     return nodes;
 }
 
+// Loads the library at dllPath into library, as COM loads the file a registration names, and
+// creates its class clsid from its class object.
+template <class Interface>
+HRESULT CreateFromLibrary(win32::CLibrary& library, const std::string& dllPath, const CLSID& clsid,
+                          ComPtr<Interface>& object) {
+    library.Reset(::LoadLibraryA(dllPath.c_str()));
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(
+        library ? ::GetProcAddress(library.Get(), "DllGetClassObject") : nullptr));
+    if (getClassObject == nullptr) {
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    }
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject(clsid, IID_PPV_ARGS(&factory));
+    if (SUCCEEDED(hr)) {
+        hr = factory->CreateInstance(nullptr, IID_PPV_ARGS(&object));
+    }
+    return hr;
+}
+
 } // namespace
 
 std::vector<std::string> CShellHost::HandlerKeys(ShellTarget target) {
@@ -96,10 +116,21 @@ std::vector<RegisteredHandler> CShellHost::FindHandlers(ShellTarget target,
 HRESULT CShellHost::Open(ShellTarget target, const std::string& path, const CLSID& clsid,
                          UINT idFirst) {
     ComPtr<IShellExtInit> init;
-    HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&init));
-    if (FAILED(hr)) {
-        return hr;
-    }
+    const HRESULT hr =
+        ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&init));
+    return FAILED(hr) ? hr : Start(init, target, path, idFirst);
+}
+
+HRESULT CShellHost::OpenFromLibrary(ShellTarget target, const std::string& path,
+                                    const std::string& dllPath, const CLSID& clsid, UINT idFirst) {
+    ComPtr<IShellExtInit> init;
+    const HRESULT hr = CreateFromLibrary(m_library, dllPath, clsid, init);
+    return FAILED(hr) ? hr : Start(init, target, path, idFirst);
+}
+
+HRESULT CShellHost::Start(const ComPtr<IShellExtInit>& init, ShellTarget target,
+                          const std::string& path, UINT idFirst) {
+    HRESULT hr = S_OK;
     UniquePidl pidl = ParsePath(path);
     if (!pidl) {
         return E_INVALIDARG;
@@ -344,19 +375,8 @@ HRESULT CModernHost::Open(const std::string& manifest, const std::string& locati
     if (FAILED(hr)) {
         return hr;
     }
-    m_library.Reset(::LoadLibraryA((location + "\\" + dll).c_str()));
-    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(
-        m_library ? ::GetProcAddress(m_library.Get(), "DllGetClassObject") : nullptr));
-    if (getClassObject == nullptr) {
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    }
-    Microsoft::WRL::ComPtr<IClassFactory> factory;
-    hr = getClassObject(clsid, IID_PPV_ARGS(&factory));
     Microsoft::WRL::ComPtr<IExplorerCommand> root;
-    if (SUCCEEDED(hr)) {
-        hr = factory->CreateInstance(nullptr, IID_PPV_ARGS(&root));
-    }
+    hr = CreateFromLibrary(m_library, location + "\\" + dll, clsid, root);
     return SUCCEEDED(hr) ? Attach(root.Get(), path) : hr;
 }
 

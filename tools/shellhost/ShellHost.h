@@ -36,6 +36,10 @@ public:
     // Creates the handler, initialises it for the item at path (for Background: the folder
     // at path) and lets it add to a fresh popup menu with command identifiers from idFirst.
     HRESULT Open(ShellTarget target, const std::string& path, const CLSID& clsid, UINT idFirst);
+    // The same with the class served by the library at dllPath, loaded as COM loads the file a
+    // registration names (Wine's COM reads no class registered for one user only).
+    HRESULT OpenFromLibrary(ShellTarget target, const std::string& path, const std::string& dllPath,
+                            const CLSID& clsid, UINT idFirst);
 
     HRESULT InitializeResult() const { return m_hrInit; }
     HRESULT QueryResult() const { return m_hrQuery; }
@@ -49,6 +53,10 @@ public:
     CShellHost& operator=(const CShellHost&) = delete;
 
 private:
+    HRESULT Start(const Microsoft::WRL::ComPtr<IShellExtInit>& init, ShellTarget target,
+                  const std::string& path, UINT idFirst);
+
+    win32::CLibrary m_library; // outlives the handler made from it
     Microsoft::WRL::ComPtr<IContextMenu> m_handler;
     win32::CMenu m_menu;
     HRESULT m_hrInit = E_FAIL;
