@@ -391,6 +391,10 @@ CImportPatch::CImportPatch(HMODULE module, const char* dll, const char* function
     }
 }
 
+CImportPatch::CImportPatch(void** slot, void* replacement) : m_slot(slot), m_original(*slot) {
+    Write(replacement);
+}
+
 CImportPatch::~CImportPatch() {
     if (m_slot != nullptr) {
         Write(m_original);

@@ -118,6 +118,9 @@ COLORREF ScreenPixel(HWND hwnd, int x, int y);
 class CImportPatch {
 public:
     CImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    // A slot that no import table lists, such as one of a delay-loading import library, which
+    // binds it at its first call: the program's own __imp_ symbol of the function.
+    CImportPatch(void** slot, void* replacement);
     ~CImportPatch();
     CImportPatch(const CImportPatch&) = delete;
     CImportPatch& operator=(const CImportPatch&) = delete;

@@ -2,7 +2,6 @@
 #include "AnsiText.h"
 #include "QarvoIdentity.h"
 #include "EditorProcess.h"
-#include "ImportPatch.h"
 #include "MenuData.h"
 #include "MenuIcons.h"
 #include "ShellHost.h"
@@ -549,12 +548,13 @@ TEST_F(EditorProcessTest, EntriesShowTheirOwnIconsAndTheMenuOpensNoneOfTheirPath
     const win32::CMenu shellMenu(::CreatePopupMenu());
     s_named.clear();
     {
-        const CImportPatch files(torlin, "kernel32.dll", "CreateFileA",
-                                 reinterpret_cast<void*>(&NamingCreateFileA));
-        const CImportPatch drives(torlin, "kernel32.dll", "GetDriveTypeA",
-                                  reinterpret_cast<void*>(&NamingGetDriveTypeA));
-        const CImportPatch libraries(torlin, "kernel32.dll", "LoadLibraryExA",
-                                     reinterpret_cast<void*>(&NamingLoadLibraryExA));
+        const testing_support::CImportPatch files(torlin, "kernel32.dll", "CreateFileA",
+                                                  reinterpret_cast<void*>(&NamingCreateFileA));
+        const testing_support::CImportPatch drives(torlin, "kernel32.dll", "GetDriveTypeA",
+                                                   reinterpret_cast<void*>(&NamingGetDriveTypeA));
+        const testing_support::CImportPatch libraries(
+            torlin, "kernel32.dll", "LoadLibraryExA",
+            reinterpret_cast<void*>(&NamingLoadLibraryExA));
         ASSERT_TRUE(files.Patched() && drives.Patched() && libraries.Patched());
         ASSERT_EQ(dll.CreateHandler(IID_PPV_ARGS(&init)), S_OK);
         ASSERT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);

@@ -10,8 +10,8 @@
 #include "EditorFixture.h"
 #include "EditorProcess.h"
 #include "EntryIcons.h"
-#include "ImportPatch.h"
 #include "MenuData.h"
+#include "TestSupport.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
@@ -276,7 +276,8 @@ TEST_F(MainDlgTest, LaidOutForItsDpiAndAgainWhenTheDpiChanges) {
 TEST_F(MainDlgTest, RowsShowTheirTargetsIconsAsTheyArriveAtEachDpi) {
     // A network path that answers only when the test lets it: its row shows the generic icon
     // meanwhile, and the window goes on answering.
-    const CImportPatch patch(&__imp_SHParseDisplayName, reinterpret_cast<void*>(&StuckParse));
+    const testing_support::CImportPatch patch(&__imp_SHParseDisplayName,
+                                              reinterpret_cast<void*>(&StuckParse));
     const std::string program = testing_support::BinFolder() + "\\Menu.exe";
     const std::string gone = dir.File("gone.txt");
     OpenMainDialog({MakeMenuItem("program", program), MakeMenuItem("gone", gone),
@@ -997,7 +998,8 @@ TEST_F(MainDlgTest, ClickSentFromOutsideEndsTheMessageBox) {
 }
 
 TEST(EntryIcons, ATargetThatDoesNotAnswerGetsTheGenericIconOnceItsTimeIsUp) {
-    const CImportPatch patch(&__imp_SHParseDisplayName, reinterpret_cast<void*>(&StuckParse));
+    const testing_support::CImportPatch patch(&__imp_SHParseDisplayName,
+                                              reinterpret_cast<void*>(&StuckParse));
     // A document whose type has an icon of its own, and a file that is not there.
     const MenuItemList items = {MakeMenuItem("stuck", kStuckPath),
                                 MakeMenuItem("help", testing_support::BinFolder() + "\\Menu.chm"),

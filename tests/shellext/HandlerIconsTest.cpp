@@ -2,7 +2,6 @@
 // file that is not whole or not made for the list, freed with the library. The size follows the
 // prefix's DPI, which the DPI runs of other suites change: a suite of its own that holds the lock
 // they hold.
-#include "ImportPatch.h"
 #include "MenuData.h"
 #include "MenuIcons.h"
 #include "TestSupport.h"
@@ -60,8 +59,9 @@ TEST(HandlerIcons, EachEntryShowsItsIconMadeOnceFromAFileMadeForItsListAndFreedW
 
         // A missing file is looked for again after a second, not at every menu: the library's
         // clock is the test's.
-        const CImportPatch clock(::GetModuleHandleA(dll.Path().c_str()), "kernel32.dll",
-                                 "GetTickCount", reinterpret_cast<void*>(&TestClock));
+        const testing_support::CImportPatch clock(::GetModuleHandleA(dll.Path().c_str()),
+                                                  "kernel32.dll", "GetTickCount",
+                                                  reinterpret_cast<void*>(&TestClock));
         ASSERT_TRUE(clock.Patched());
         s_clock = 5000;
         EXPECT_EQ(menuBitmaps(items), plain);

@@ -2,7 +2,6 @@
 // shell's whole call sequence.
 #include "MenuData.h"
 #include "TestSupport.h"
-#include "ImportPatch.h"
 #include "TorlinModule.h"
 
 #include <gtest/gtest.h>

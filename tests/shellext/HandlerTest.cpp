@@ -1,6 +1,5 @@
 // The built Torlin.dll as the shell uses it: exports, class factory, handler protocol.
 #include "AnsiText.h"
-#include "ImportPatch.h"
 #include "MenuData.h"
 #include "ShellHost.h"
 #include "TestSupport.h"
@@ -452,9 +451,9 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
     // The caller's no-UI and synchronous requests reach the launch: a host that ends right
     // after the call must not lose it.
     {
-        const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "shell32.dll",
-                                 "ShellExecuteExA",
-                                 reinterpret_cast<void*>(&RecordingShellExecuteExA));
+        const testing_support::CImportPatch patch(
+            ::GetModuleHandleA(dll.Path().c_str()), "shell32.dll", "ShellExecuteExA",
+            reinterpret_cast<void*>(&RecordingShellExecuteExA));
         ASSERT_TRUE(patch.Patched());
         info.fMask = CMIC_MASK_FLAG_NO_UI | CMIC_MASK_NOASYNC;
         EXPECT_EQ(menu->InvokeCommand(&info), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -475,8 +474,9 @@ TEST_F(HandlerTest, FailedLaunchIsReportedAndExplainedUnlessTheCallerAsksForNoUi
     CModernHost host;
     ASSERT_EQ(host.Attach(root.Get(), dll.Path()), S_OK);
     ASSERT_EQ(host.Root().children.size(), 1u);
-    const CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "shell32.dll",
-                             "ShellExecuteExA", reinterpret_cast<void*>(&RecordingShellExecuteExA));
+    const testing_support::CImportPatch patch(::GetModuleHandleA(dll.Path().c_str()), "shell32.dll",
+                                              "ShellExecuteExA",
+                                              reinterpret_cast<void*>(&RecordingShellExecuteExA));
     ASSERT_TRUE(patch.Patched());
     const Explained command = ExplainedOver([&] { return host.Invoke(0); });
     EXPECT_TRUE(FAILED(command.result)) << std::hex << command.result;
